@@ -1,0 +1,86 @@
+#pragma once
+// The one shared job record and the globals that the dialog, controller and walk threads share.
+// Every word that two threads touch is a 32-bit atomic: whole-word loads and stores, no tearing.
+#include <windows.h>
+
+#include <shobjidl.h>
+
+#include <atomic>
+#include <cstdint>
+
+enum JobPhase : int32_t {
+    PhaseIdle = 0,
+    PhaseCounting = 3,
+    PhaseApplying = 5,
+    PhaseDone = 8,
+    PhaseStopped = -1,
+};
+
+constexpr int PathCapacity = 260;    // 259 characters and the terminator
+constexpr int PatternCapacity = 257; // 256 characters and the terminator
+
+using SharedWord = std::atomic<int32_t>;
+using SharedCount = std::atomic<uint32_t>;
+
+struct ItemCounts {
+    SharedCount files{0};
+    SharedCount folders{0};
+    void Clear() {
+        files = 0;
+        folders = 0;
+    }
+};
+
+// A local time written by the dialog thread while the walk thread may read it: a sequence
+// word around four packed words, so a reader never sees half of an old and half of a new value.
+class SharedTime {
+  public:
+    SYSTEMTIME Load() const;
+    void Store(const SYSTEMTIME &time); // one writer: the dialog thread
+
+  private:
+    std::atomic<uint32_t> sequence_{0};
+    std::atomic<uint32_t> words_[4] = {};
+};
+
+struct JobContext {
+    std::atomic<HWND> dialog{nullptr};
+    SharedWord includeSubfolders{0};
+    SharedWord applyToFolders{0};
+    SharedWord applyMode{0};
+    wchar_t folder[PathCapacity] = {};
+    wchar_t pickedPath[PathCapacity] = {};
+    wchar_t pattern[PatternCapacity] = {};
+    SharedWord useCreated{0};
+    SharedWord useModified{0};
+    SharedWord useAccessed{0};
+    SharedTime timeCreated;
+    SharedTime timeModified;
+    SharedTime timeAccessed;
+    ItemCounts deepCounts;
+    ItemCounts flatCounts;
+    SharedCount deepTotal{0};
+    SharedCount flatTotal{0};
+
+    // Every field back to zero (the dialog does this when it initialises).
+    void Reset();
+    // The counts of the mode that includeSubfolders selects.
+    ItemCounts &CurrentCounts() { return includeSubfolders ? deepCounts : flatCounts; }
+    void ClearCounts() {
+        deepCounts.Clear();
+        flatCounts.Clear();
+    }
+};
+
+class CVandrel;
+
+extern JobContext jobContext;
+extern SharedWord jobPhase;
+extern SharedCount processedFiles;
+extern SharedCount processedFolders;
+extern SharedCount progressCount;
+extern std::atomic<HANDLE> walkThread;
+extern SharedWord closeWhenDone;
+extern std::atomic<ITaskbarList3 *> taskbarList;
+extern HINSTANCE appInstance;
+extern CVandrel *dropTarget;

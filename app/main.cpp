@@ -1,0 +1,24 @@
+// Entry point: COM, common controls, the main dialog, and an orderly shutdown.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/job_context.h"
+#include "res/resource.h"
+#include "ui/main_dialog.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+        return 0;
+    appInstance = instance;
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, 0x4221};
+    InitCommonControlsEx(&controls);
+
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc,
+                    reinterpret_cast<LPARAM>(commandLine));
+
+    CoUninitialize();
+    return 0;
+}

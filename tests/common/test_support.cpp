@@ -1,0 +1,196 @@
+#include "common/test_support.h"
+
+#include <vector>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    for (;;) {
+        wchar_t name[MAX_PATH];
+        wsprintfW(name, L"%svandrel-%lu-%ld", base, GetCurrentProcessId(),
+                  InterlockedIncrement(&counter));
+        if (CreateDirectoryW(name, nullptr)) {
+            path_ = name;
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
+
+void RemoveTree(const std::wstring &path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!DeleteFileW(path.c_str()))
+            RemoveDirectoryW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..")
+                RemoveTree(path + L"\\" + name);
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void MakeFolder(const std::wstring &path) {
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 2 &&
+        GetFileAttributesW(path.substr(0, slash).c_str()) == INVALID_FILE_ATTRIBUTES)
+        MakeFolder(path.substr(0, slash));
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+void WriteTextFile(const std::wstring &path, const std::string &content) {
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash != std::wstring::npos)
+        MakeFolder(path.substr(0, slash));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool ReadTimes(const std::wstring &path, ItemTimes *times) {
+    HANDLE item = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (item == INVALID_HANDLE_VALUE)
+        return false;
+    const BOOL ok = GetFileTime(item, &times->created, &times->accessed, &times->written);
+    CloseHandle(item);
+    return ok != FALSE;
+}
+
+bool WriteTimes(const std::wstring &path, const FILETIME *created, const FILETIME *accessed,
+                const FILETIME *written) {
+    HANDLE item = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (item == INVALID_HANDLE_VALUE)
+        return false;
+    const BOOL ok = SetFileTime(item, created, accessed, written);
+    CloseHandle(item);
+    return ok != FALSE;
+}
+
+SYSTEMTIME MakeLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME time = {};
+    time.wYear = year;
+    time.wMonth = month;
+    time.wDay = day;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    return time;
+}
+
+FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    const SYSTEMTIME time = MakeLocalTime(year, month, day, hour, minute, second);
+    FILETIME result = {};
+    SystemTimeToFileTime(&time, &result);
+    return result;
+}
+
+FILETIME LocalToUtc(const SYSTEMTIME &local) {
+    FILETIME localFile = {}, utc = {};
+    SystemTimeToFileTime(&local, &localFile);
+    LocalFileTimeToFileTime(&localFile, &utc);
+    return utc;
+}
+
+bool SameTime(const FILETIME &a, const FILETIME &b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return done();
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+namespace {
+struct WindowQuery {
+    const wchar_t *className;
+    const wchar_t *title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto *query = reinterpret_cast<WindowQuery *>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t text[512];
+    if (query->className) {
+        GetClassNameW(window, text, 512);
+        if (lstrcmpW(text, query->className) != 0)
+            return TRUE;
+    }
+    if (query->title) {
+        GetWindowTextW(window, text, 512);
+        if (lstrcmpW(text, query->title) != 0)
+            return TRUE;
+    }
+    query->found = window;
+    return FALSE;
+}
+} // namespace
+
+HWND WaitForWindow(const wchar_t *className, const wchar_t *title, DWORD timeoutMs) {
+    WindowQuery query = {className, title, nullptr};
+    PumpUntil(
+        [&] {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+            return query.found != nullptr;
+        },
+        timeoutMs);
+    return query.found;
+}
+
+std::wstring BuildPath(const std::wstring &relative) {
+    const char *unixPath = VANDREL_BUILD_DIR;
+    std::wstring path = L"Z:";
+    for (const char *c = unixPath; *c; ++c)
+        path += (*c == '/') ? L'\\' : static_cast<wchar_t>(*c);
+    return path + L"\\" + relative;
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> text(length + 1);
+    GetWindowTextW(window, text.data(), length + 1);
+    return text.data();
+}
+
+bool IsChineseUi() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+}
+
+} // namespace testsupport

@@ -1,0 +1,55 @@
+#pragma once
+// Helpers shared by the tests: real folders under the prefix's temp folder, file times,
+// windows found on screen, and message pumping with a deadline.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under %TEMP%, removed with everything in it (read-only bits cleared first).
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::wstring &Path() const { return path_; }
+    std::wstring operator/(const std::wstring &name) const { return path_ + L"\\" + name; }
+
+  private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring &path);
+// Creates (or overwrites) a file with the given content; creates missing parent folders.
+void WriteTextFile(const std::wstring &path, const std::string &content = "x");
+void MakeFolder(const std::wstring &path);
+
+// Times of an item, read with GetFileTime (UTC).
+struct ItemTimes {
+    FILETIME created, accessed, written;
+};
+bool ReadTimes(const std::wstring &path, ItemTimes *times);
+bool WriteTimes(const std::wstring &path, const FILETIME *created, const FILETIME *accessed,
+                const FILETIME *written);
+FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
+// A local SYSTEMTIME and the UTC FILETIME that the program must write for it.
+SYSTEMTIME MakeLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
+FILETIME LocalToUtc(const SYSTEMTIME &local);
+bool SameTime(const FILETIME &a, const FILETIME &b);
+
+// Dispatches this thread's messages until done() is true or the time is up; returns done().
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
+// Finds a top-level window of this process by class (may be null) and title (may be null).
+HWND WaitForWindow(const wchar_t *className, const wchar_t *title, DWORD timeoutMs);
+
+// Path of a file in the build tree (the built program, the helper programs).
+std::wstring BuildPath(const std::wstring &relative);
+// The text of a window (any length).
+std::wstring WindowText(HWND window);
+// The user-interface language the program's resources were chosen for.
+bool IsChineseUi();
+
+} // namespace testsupport
