@@ -1,9 +1,347 @@
+// The main dialog: set-up, the requests it makes of the job controller, button enabling, the
+// filter's delayed recount, colours and clean-up.
 #include "ui/main_dialog.h"
 
-INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include "about/about_dialog.h"
+#include "app/handles.h"
+#include "app/text.h"
+#include "dragdrop/drop_target.h"
+#include "engine/job.h"
+#include "res/resource.h"
+#include "ui/pickers.h"
+#include "ui/status.h"
+#include "ui/target.h"
+
+SharedWord autoRecount{0};
+
+namespace {
+
+constexpr UINT_PTR ProgressTimer = 1;
+constexpr UINT_PTR RecountTimer = 2;
+constexpr UINT RecountDelayMs = 5000;
+
+UINT taskbarCreatedMessage = 0;
+UniqueIcon mainIcon;
+
+HWND Dialog() {
+    return jobContext.dialog;
+}
+
+// --- Requests of the job controller -------------------------------------------------------------
+
+// A new request never changes what a running walk reads: the running job is ended first (at
+// once when none runs).
+void EndRunningJob() {
+    EndJobAndWait();
+}
+
+void RequestCount() {
+    jobContext.applyMode = 0;
+    StartJobThread();
+}
+
+void RequestApply() {
+    KillTimer(Dialog(), RecountTimer);
+    const struct {
+        int id;
+        SharedTime *time;
+    } pickers[] = {
+        {IDC_PICK_CREATED, &jobContext.timeCreated},
+        {IDC_PICK_MODIFIED, &jobContext.timeModified},
+        {IDC_PICK_ACCESSED, &jobContext.timeAccessed},
+    };
+    for (const auto &picker : pickers) {
+        SYSTEMTIME time = picker.time->Load();
+        SendDlgItemMessageW(Dialog(), picker.id, DTM_GETSYSTEMTIME, 0,
+                            reinterpret_cast<LPARAM>(&time));
+        picker.time->Store(time);
+    }
+    jobContext.applyMode = 1;
+    StartJobThread();
+}
+
+void RequestStop() {
+    jobPhase = PhaseStopped;
+    StartJobThread();
+}
+
+bool PassRunning() {
+    const int32_t phase = jobPhase;
+    return phase == PhaseCounting || phase == PhaseApplying;
+}
+
+void ReadPattern() {
+    GetDlgItemTextW(Dialog(), IDC_FILTER, jobContext.pattern, PatternCapacity);
+}
+
+// --- Start-up
+// -------------------------------------------------------------------------------------
+
+void RegisterTaskbarMessage() {
+    taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    if (!IsVistaOrLater())
+        return;
+    // Vista's entry point, looked up so that the program still starts on XP.
+    UniqueLibrary user32(LoadLibraryW(L"USER32.DLL"));
+    if (!user32)
+        return;
+    using ChangeFilter = BOOL(WINAPI *)(UINT, DWORD);
+    const auto changeFilter = reinterpret_cast<ChangeFilter>(
+        reinterpret_cast<void *>(GetProcAddress(user32.Get(), "ChangeWindowMessageFilter")));
+    if (changeFilter)
+        changeFilter(taskbarCreatedMessage, MSGFLT_ADD);
+}
+
+void OnTaskbarButtonCreated() {
+    if (taskbarList)
+        return;
+    ITaskbarList3 *list = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void **>(&list))) ||
+        !list)
+        return;
+    if (FAILED(list->HrInit())) {
+        list->Release();
+        return;
+    }
+    taskbarList = list;
+}
+
+// The first target: the command-line path with one leading and one trailing quote removed, or
+// the program's own folder as a placeholder. Returns SetTarget's answer.
+int ChooseFirstTarget(const wchar_t *commandLine) {
+    if (!commandLine || !commandLine[0]) {
+        wchar_t program[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, program, MAX_PATH);
+        CopyText(jobContext.pickedPath, PathCapacity, program);
+        PathRemoveFileSpecW(jobContext.pickedPath);
+        CopyText(jobContext.folder, PathCapacity, jobContext.pickedPath);
+        return SetTarget(1, 1);
+    }
+    if (commandLine[0] == L'"')
+        ++commandLine;
+    const size_t length = lstrlenW(commandLine);
+    wchar_t *path = static_cast<wchar_t *>(LocalAlloc(LMEM_FIXED, (length + 1) * sizeof(wchar_t)));
+    if (!path)
+        return 0;
+    UniqueLocalMemory owner(path);
+    CopyText(path, length + 1, commandLine);
+    if (length > 0 && path[length - 1] == L'"')
+        path[length - 1] = L'\0';
+    return SetTargetPath(path, 0, 1);
+}
+
+void ShowFilterControls(HWND window) {
+    for (int id : {IDC_FILTER_LABEL, IDC_FILTER, IDC_COUNT})
+        ShowWindow(GetDlgItem(window, id), SW_SHOWNORMAL);
+    for (int id : {IDC_ALL_OF_TYPE, IDC_ALL_IN_FOLDER})
+        ShowWindow(GetDlgItem(window, id), SW_HIDE);
+}
+
+BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
+    autoRecount = 0;
+    RegisterDropTarget(window);
+
+    jobContext.Reset();
+    jobContext.dialog = window;
+    jobContext.useCreated = 1;
+    jobContext.useModified = 1;
+    jobContext.useAccessed = 1;
+    closeWhenDone = 0;
+
+    mainIcon.Reset(static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_VANDREL),
+                                                 IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon.Get()));
+
+    const int countFirst = ChooseFirstTarget(commandLine);
+    ShowFilterControls(window);
+    SetPickerFormats(window);
+    UpdateEnabling();
+    if (countFirst == 1)
+        RequestCount();
+    autoRecount = 1;
+    return FALSE;
+}
+
+// --- Commands
+// -------------------------------------------------------------------------------------
+
+void OnOk() {
+    EndRunningJob();
+    closeWhenDone = 1;
+    RequestApply();
+}
+
+void OnApply() {
+    EndRunningJob();
+    RequestApply();
+}
+
+void OnBrowseClicked() {
+    if (BrowseForTarget() == 1 && UpdateEnabling() == 1) {
+        jobContext.ClearCounts();
+        RequestCount();
+    }
+}
+
+void OnCountOrStopClicked() {
+    KillTimer(Dialog(), RecountTimer);
+    if (PassRunning()) {
+        // The filter is locked while a pass runs: nothing of the target changes here.
+        if (jobContext.applyMode == 0)
+            jobContext.ClearCounts();
+        RequestStop();
+        return;
+    }
+    EndRunningJob();
+    ReadPattern();
+    if (jobContext.applyMode == 0)
+        jobContext.ClearCounts();
+    RequestCount();
+}
+
+void OnIncludeSubfoldersClicked() {
+    EndRunningJob();
+    jobContext.includeSubfolders =
+        IsDlgButtonChecked(Dialog(), IDC_SUBFOLDERS) == BST_CHECKED ? 1 : 0;
+    if (UpdateEnabling() != 1)
+        return;
+    const ItemCounts &counts = jobContext.CurrentCounts();
+    if (counts.files != 0 || counts.folders != 0)
+        ShowStatus();
+    else
+        RequestCount();
+}
+
+void OnApplyToFoldersClicked() {
+    EndRunningJob();
+    jobContext.applyToFolders =
+        IsDlgButtonChecked(Dialog(), IDC_APPLY_TO_FOLDERS) == BST_CHECKED ? 1 : 0;
+    if (UpdateEnabling() == 1)
+        ShowStatus();
+}
+
+void OnFilterEdited() {
+    jobContext.ClearCounts();
+    ReadPattern();
+    UpdateEnabling();
+    if (!jobContext.pattern[0]) {
+        KillTimer(Dialog(), RecountTimer);
+    } else if (autoRecount) {
+        jobContext.applyMode = 0;
+        KillTimer(Dialog(), RecountTimer);
+        SetTimer(Dialog(), RecountTimer, RecountDelayMs, nullptr);
+    }
+}
+
+void OnCommand(HWND window, WPARAM wParam) {
+    if (HIWORD(wParam) == EN_UPDATE)
+        OnFilterEdited();
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnOk();
+        break;
+    case IDCANCEL:
         EndDialog(window, 0);
+        break;
+    case IDC_BROWSE:
+        OnBrowseClicked();
+        break;
+    case IDC_COUNT:
+        OnCountOrStopClicked();
+        break;
+    case IDC_SUBFOLDERS:
+        OnIncludeSubfoldersClicked();
+        break;
+    case IDC_APPLY_TO_FOLDERS:
+        OnApplyToFoldersClicked();
+        break;
+    case IDC_ABOUT:
+        DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ABOUT), window, AboutDialogProc, 0);
+        break;
+    case IDC_APPLY:
+        OnApply();
+        break;
+    }
+}
+
+void OnTimer(HWND window, UINT_PTR id) {
+    if (id == ProgressTimer) {
+        ShowStatus();
+    } else if (id == RecountTimer) {
+        KillTimer(window, RecountTimer);
+        EndRunningJob();
+        RequestCount();
+    }
+}
+
+// --- Colours and clean-up
+// -------------------------------------------------------------------------
+
+INT_PTR OnControlColourStatic(HDC context) {
+    return reinterpret_cast<INT_PTR>(PrepareStaticColours(GetSysColor(COLOR_WINDOWTEXT), context,
+                                                          GetSysColor(StaticBackgroundIndex())));
+}
+
+void OnDestroy(HWND window) {
+    KillTimer(window, RecountTimer);
+    // Let the job end before the objects it uses go away; its item under way is finished.
+    EndRunningJob();
+    SendMessageW(window, WM_SETICON, ICON_SMALL, 0);
+    mainIcon.Reset();
+    ReleaseTargetIcon(window);
+    if (ITaskbarList3 *list = taskbarList.exchange(nullptr))
+        list->Release();
+    RevokeDropTarget();
+    PostQuitMessage(0);
+}
+
+} // namespace
+
+int UpdateEnabling() {
+    const HWND window = Dialog();
+    const wchar_t *pattern = jobContext.pattern;
+    const bool usable = jobContext.pickedPath[0] != L'\0' && pattern[0] != L'\0' &&
+                        StrCmpW(pattern, L".") != 0 && StrCmpW(pattern, L"..") != 0;
+    const bool anyStamp = jobContext.useCreated || jobContext.useModified || jobContext.useAccessed;
+    EnableWindow(GetDlgItem(window, IDC_COUNT), usable);
+    EnableWindow(GetDlgItem(window, IDOK), usable && anyStamp);
+    EnableWindow(GetDlgItem(window, IDC_APPLY), usable && anyStamp);
+    return usable ? 1 : 0;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (taskbarCreatedMessage == 0)
+        RegisterTaskbarMessage();
+    if (message == taskbarCreatedMessage) {
+        OnTaskbarButtonCreated();
         return TRUE;
     }
-    return message == WM_INITDIALOG ? FALSE : FALSE;
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window, reinterpret_cast<const wchar_t *>(lParam));
+    case WM_DESTROY:
+        OnDestroy(window);
+        return TRUE;
+    case WM_NOTIFY: {
+        const auto *notification = reinterpret_cast<const NMHDR *>(lParam);
+        if (notification->code == DTN_DATETIMECHANGE)
+            OnPickerChanged(window, notification);
+        return FALSE;
+    }
+    case WM_COMMAND:
+        OnCommand(window, wParam);
+        return TRUE;
+    case WM_TIMER:
+        OnTimer(window, wParam);
+        return TRUE;
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(StaticBackgroundIndex()));
+    case WM_CTLCOLORSTATIC:
+        return OnControlColourStatic(reinterpret_cast<HDC>(wParam));
+    }
+    return FALSE;
 }

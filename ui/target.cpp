@@ -1,0 +1,181 @@
+// Target selection: a picked path becomes the job's folder and pattern, and the dialog shows it.
+#include "ui/target.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/handles.h"
+#include "app/job_context.h"
+#include "app/text.h"
+#include "engine/job.h"
+#include "engine/prompt.h"
+#include "res/resource.h"
+#include "ui/main_dialog.h"
+#include "ui/pickers.h"
+
+namespace {
+
+constexpr DWORD PathTooLong = ERROR_FILENAME_EXCED_RANGE; // 206
+
+// The icon that control 1001 shows; the one it replaces is destroyed.
+UniqueIcon targetIcon;
+
+UniqueHandle OpenForReading(const wchar_t *path, DWORD flags) {
+    return UniqueHandle(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+void UseProgramFolder() {
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    CopyText(jobContext.pickedPath, PathCapacity, program);
+    PathRemoveFileSpecW(jobContext.pickedPath);
+}
+
+// A picked path that cannot be opened. Returns true when the caller is to go on and show
+// pickedPath (the program's own folder at start-up), false when the previous target stays.
+bool RecoverFromUnopenablePath(const wchar_t *path, DWORD code, int atStartup) {
+    const int mode = atStartup ? PromptCloseProgram : PromptNotice;
+    if (FileErrorPrompt(mode, path, &jobContext, code) == 2)
+        ExitProcess(0);
+    if (atStartup) {
+        UseProgramFolder();
+        jobContext.pattern[0] = L'\0';
+        return true;
+    }
+    // The previous target stays in force exactly as the dialog shows it: its folder and the
+    // pattern that stands in the filter field.
+    CopyText(jobContext.pickedPath, PathCapacity, jobContext.folder);
+    return false;
+}
+
+void ShowTargetIcon(HWND dialog) {
+    SHFILEINFOW info = {};
+    if (!SHGetFileInfoW(jobContext.pickedPath, 0, &info, sizeof info, SHGFI_ICON))
+        info.hIcon = nullptr;
+    SendDlgItemMessageW(dialog, IDC_TARGET_ICON, STM_SETICON, reinterpret_cast<WPARAM>(info.hIcon),
+                        0);
+    targetIcon.Reset(info.hIcon);
+}
+
+void ShowLocationOfRoot(HWND dialog, const wchar_t *root) {
+    LPITEMIDLIST drives = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives)) || !drives) {
+        SetDlgItemTextW(dialog, IDC_LOCATION, root);
+        return;
+    }
+    SHFILEINFOW info = {};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives), 0, &info, sizeof info,
+                   SHGFI_PIDL | SHGFI_DISPLAYNAME);
+    CoTaskMemFree(drives);
+    PathSetDlgItemPathW(dialog, IDC_LOCATION, info.szDisplayName);
+}
+
+// Icon, filter, name line and location of the target now in pickedPath and pattern.
+void ShowTarget(HWND dialog) {
+    SendDlgItemMessageW(dialog, IDC_FILTER, EM_SETREADONLY, FALSE, 0);
+    ShowTargetIcon(dialog);
+    SetDlgItemTextW(dialog, IDC_FILTER, jobContext.pattern);
+
+    wchar_t copy[PathCapacity];
+    CopyText(copy, PathCapacity, jobContext.pickedPath);
+    PathSetDlgItemPathW(dialog, IDC_TARGET_NAME, PathFindFileNameW(copy));
+    if (PathRemoveFileSpecW(copy))
+        PathSetDlgItemPathW(dialog, IDC_LOCATION, copy);
+    else
+        ShowLocationOfRoot(dialog, copy);
+}
+
+SYSTEMTIME ToLocalTime(const FILETIME &utc) {
+    FILETIME local = {};
+    SYSTEMTIME time = {};
+    FileTimeToLocalFileTime(&utc, &local);
+    FileTimeToSystemTime(&local, &time);
+    return time;
+}
+
+} // namespace
+
+int SetTarget(int isPlaceholder, int atStartup) {
+    int result = isPlaceholder ? 0 : 1;
+    UniqueHandle item;
+    if (PathIsDirectoryW(jobContext.pickedPath)) {
+        item = OpenForReading(jobContext.pickedPath, FILE_FLAG_BACKUP_SEMANTICS);
+        CopyText(jobContext.pattern, PatternCapacity, isPlaceholder ? L"" : L"*.*");
+    } else {
+        item = OpenForReading(jobContext.pickedPath, 0);
+        if (item) {
+            CopyText(jobContext.pattern, PatternCapacity, PathFindFileNameW(jobContext.pickedPath));
+            PathRemoveFileSpecW(jobContext.pickedPath);
+        } else {
+            const DWORD code = GetLastError();
+            if (!RecoverFromUnopenablePath(jobContext.pickedPath, code, atStartup))
+                return 0;
+            result = 0;
+        }
+    }
+    CopyText(jobContext.folder, PathCapacity, jobContext.pickedPath);
+    ShowTarget(jobContext.dialog);
+    if (item)
+        LoadTargetTimes(item.Get());
+    return result;
+}
+
+int SetTargetPath(const wchar_t *path, int isPlaceholder, int atStartup) {
+    wchar_t picked[PathCapacity];
+    if (CopyText(picked, PathCapacity, path) != S_OK) {
+        // Never cut a path and open whatever the shorter text names.
+        if (!RecoverFromUnopenablePath(path, PathTooLong, atStartup))
+            return 0;
+        CopyText(jobContext.folder, PathCapacity, jobContext.pickedPath);
+        ShowTarget(jobContext.dialog);
+        return 0;
+    }
+    CopyText(jobContext.pickedPath, PathCapacity, picked);
+    return SetTarget(isPlaceholder, atStartup);
+}
+
+void LoadTargetTimes(HANDLE item) {
+    FILETIME created = {}, accessed = {}, written = {};
+    if (!GetFileTime(item, &created, &accessed, &written))
+        return; // the pickers keep what they show
+    jobContext.timeCreated.Store(ToLocalTime(created));
+    jobContext.timeAccessed.Store(ToLocalTime(accessed));
+    jobContext.timeModified.Store(ToLocalTime(written));
+    ShowPickerTimes(jobContext.dialog);
+    // Every box is checked now, so every stamp is written: the flags say the same.
+    jobContext.useCreated = 1;
+    jobContext.useModified = 1;
+    jobContext.useAccessed = 1;
+    UpdateEnabling();
+}
+
+int BrowseForTarget() {
+    const wchar_t *title = LoadText(IDS_BROWSE_TITLE);
+    BROWSEINFOW browse = {};
+    browse.hwndOwner = jobContext.dialog;
+    browse.lpszTitle = title;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_BROWSEINCLUDEFILES;
+
+    autoRecount = 0;
+    LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
+    wchar_t path[MAX_PATH] = {};
+    const bool converted = picked && SHGetPathFromIDListW(picked, path);
+    CoTaskMemFree(picked);
+    if (!converted) {
+        autoRecount = 1;
+        return 0;
+    }
+    // The walk reads the target while it runs: end it before the target changes.
+    EndJobAndWait();
+    SetTargetPath(path, 0, 0);
+    autoRecount = 1;
+    return 1;
+}
+
+void ReleaseTargetIcon(HWND dialog) {
+    SendDlgItemMessageW(dialog, IDC_TARGET_ICON, STM_SETICON, 0, 0);
+    targetIcon.Reset();
+}
