@@ -22,8 +22,9 @@ HRESULT ReadDroppedFile(IDataObject *data, wchar_t *path) {
     // Locking proves that the memory is there; DragQueryFileW takes the handle itself.
     if (medium.tymed == TYMED_HGLOBAL && GlobalLock(medium.hGlobal)) {
         const auto drop = static_cast<HDROP>(medium.hGlobal);
-        if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-            const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        // An empty list counts as one empty path under Wine: an empty path is no path.
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1 && length > 0) {
             DragQueryFileW(drop, 0, path, DropTextCapacity);
             result = length < DropTextCapacity ? S_OK : DroppedPathTooLong;
         }

@@ -60,8 +60,10 @@ HRESULT CVandrel::OnDropAccepted() {
     // The walk reads the target fields: end a running job before they change.
     EndJobAndWait();
     if (droppedPathTooLong) {
-        // A cut path could name another item: refuse it the way an unopenable one is refused.
+        // A cut path could name another item: it is refused the way an unopenable one is,
+        // with a notice, and the previous target stays.
         FileErrorPrompt(PromptNotice, droppedPath, &jobContext, ERROR_FILENAME_EXCED_RANGE);
+        CopyText(jobContext.pickedPath, PathCapacity, jobContext.folder);
     } else {
         CopyText(jobContext.pickedPath, PathCapacity, droppedPath);
         SetTarget(0, 0);
