@@ -2,9 +2,17 @@
 // The job controller: runs count and apply passes on their own threads.
 #include <windows.h>
 
-DWORD WINAPI JobThread(void *context);
-// Starts a controller for the request that the caller has written into the job record.
+// Thread entry of one controller; its parameter is the request word made by StartJobThread.
+DWORD WINAPI JobThread(void *request);
+// Starts a controller for the request that the caller has written into the job record: a stop
+// when jobPhase is PhaseStopped, otherwise a job that replaces whatever runs.
 void StartJobThread();
 // Dialog thread only: ends a running job the way Stop does and returns once no controller is
 // running any more, handling messages sent to this thread meanwhile. Returns at once when idle.
 void EndJobAndWait();
+// True while any controller thread is running.
+bool ControllerRunning();
+
+// The dialog's timer that refreshes the status line while a pass runs.
+constexpr UINT_PTR ProgressTimer = 1;
+constexpr UINT ProgressPeriodMs = 300;

@@ -2,7 +2,10 @@
 // The one error dialog for items that cannot be opened or stamped.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "app/job_context.h"
+#include "app/text.h"
 
 enum PromptMode : int {
     PromptNotice = 0,       // one OK button
@@ -12,3 +15,39 @@ enum PromptMode : int {
 
 // Returns 1 (continue / OK), 2 (the second choice) or 0 (nothing could be shown).
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
+
+// The texts that one prompt shows, built from the error code and the path.
+constexpr size_t PromptTextCapacity = 520;
+constexpr size_t MessageBoxTextCapacity = 2048;
+struct PromptTexts {
+    wchar_t content[PromptTextCapacity];
+    wchar_t footer[PromptTextCapacity];
+    wchar_t hint[PromptTextCapacity];
+    int width; // of the task dialog, in dialog units
+};
+
+// The hint (a string id, 0 for none) and the task dialog's width for an error code. The
+// attributes are only looked at for a sharing violation (code 32).
+UINT PromptHintId(DWORD code, DWORD attributes);
+int PromptWidth(DWORD code);
+void BuildPromptTexts(const wchar_t *path, DWORD code, PromptTexts *texts);
+
+// Everything the task dialog form needs, held together so that the configuration's pointers
+// stay valid for as long as the setup lives (it must not be copied or moved).
+struct TaskDialogSetup {
+    TASKDIALOGCONFIG config;
+    TASKDIALOG_BUTTON buttons[2];
+    wchar_t title[TextSlotCapacity];
+    wchar_t instruction[TextSlotCapacity];
+    wchar_t continueText[TextSlotCapacity];
+    wchar_t secondText[TextSlotCapacity];
+    wchar_t collapsedText[TextSlotCapacity];
+    wchar_t expandedText[TextSlotCapacity];
+};
+void BuildTaskDialogSetup(int mode, const PromptTexts &texts, TaskDialogSetup *setup);
+
+// The text and style of the message-box form (before Windows 6.0).
+void BuildMessageBoxText(int mode, const PromptTexts &texts, wchar_t *text, UINT *style);
+
+// Closes the prompt that the walk thread shows, if its walk has been stopped or replaced.
+void CloseCancelledWalkPrompt();

@@ -2,7 +2,21 @@
 // The folder walk: counts or stamps the items that the target and the options cover.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+
 #include "app/job_context.h"
 
 DWORD WINAPI WalkThread(void *context);
 void WalkFolder(JobContext *context);
+
+// Jobs are numbered by the controller. A walk ends early, unwinding through its own frames,
+// once its job has been stopped or replaced by a newer one, or the phase says stop.
+extern std::atomic<uint32_t> latestJob;  // the newest job requested
+extern std::atomic<uint32_t> stoppedJob; // the last job a stop was requested for
+extern std::atomic<uint32_t> walkJob;    // the job of the running walk; 0 for a walk run directly
+extern std::atomic<DWORD> walkThreadId;  // the thread the walk runs on while it runs
+bool WalkCancelled();
+
+// A sub-folder is only entered when "folder\*" still fits in a path.
+constexpr size_t MaxPathLength = PathCapacity - 1;

@@ -1,0 +1,165 @@
+#include "engine/prompt.h"
+
+#include "app/handles.h"
+#include "engine/walk.h"
+#include "res/resource.h"
+
+#include <cstring>
+
+namespace {
+
+using TaskDialogIndirectProc = HRESULT(WINAPI *)(const TASKDIALOGCONFIG *, int *, int *, BOOL *);
+
+constexpr DWORD SystemMessageFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+constexpr DWORD UserDefaultLanguage = 0x0400;
+
+void LoadInto(wchar_t *buffer, UINT id) {
+    CopyText(buffer, TextSlotCapacity, LoadText(id));
+}
+
+int ShowTaskDialog(int mode, const PromptTexts &texts) {
+    UniqueLibrary library(LoadLibraryW(L"COMCTL32.DLL"));
+    if (!library)
+        return 0;
+    const FARPROC entry = GetProcAddress(library.Get(), "TaskDialogIndirect");
+    if (!entry)
+        return 0;
+    const auto taskDialogIndirect =
+        reinterpret_cast<TaskDialogIndirectProc>(reinterpret_cast<void (*)()>(entry));
+    // Large enough that it lives on the stack only while the prompt shows.
+    TaskDialogSetup setup;
+    BuildTaskDialogSetup(mode, texts, &setup);
+    int button = 0;
+    taskDialogIndirect(&setup.config, &button, nullptr, nullptr);
+    return button;
+}
+
+int ShowMessageBox(int mode, const PromptTexts &texts, JobContext *context) {
+    wchar_t text[MessageBoxTextCapacity];
+    UINT style = 0;
+    BuildMessageBoxText(mode, texts, text, &style);
+    wchar_t caption[TextSlotCapacity];
+    LoadInto(caption, IDS_ERROR_TITLE);
+    return MessageBoxW(context ? context->dialog.load() : nullptr, text, caption, style);
+}
+
+BOOL CALLBACK CancelPromptWindow(HWND window, LPARAM) {
+    wchar_t className[16];
+    if (GetClassNameW(window, className, 16) && lstrcmpW(className, L"#32770") == 0)
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
+} // namespace
+
+UINT PromptHintId(DWORD code, DWORD attributes) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return IDS_HINT_PATH;
+    case ERROR_ACCESS_DENIED:
+        return IDS_HINT_ACCESS;
+    case ERROR_SHARING_VIOLATION:
+        // Attributes that cannot be read say nothing about a system file.
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_SYSTEM))
+            return IDS_HINT_SYSTEM_FILE;
+        return IDS_HINT_IN_USE;
+    default:
+        return 0;
+    }
+}
+
+int PromptWidth(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return 240;
+    case ERROR_SHARING_VIOLATION:
+        return 270;
+    default:
+        return 280;
+    }
+}
+
+void BuildPromptTexts(const wchar_t *path, DWORD code, PromptTexts *texts) {
+    texts->content[0] = L'\0';
+    texts->footer[0] = L'\0';
+    texts->hint[0] = L'\0';
+
+    wchar_t *systemText = nullptr;
+    FormatMessageW(SystemMessageFlags, nullptr, code, UserDefaultLanguage,
+                   reinterpret_cast<wchar_t *>(&systemText), 0, nullptr);
+    UniqueLocalMemory systemMessage(systemText);
+
+    FormatText(texts->footer, PromptTextCapacity, LoadText(IDS_ERROR_CODE), static_cast<int>(code));
+    FormatText(texts->content, PromptTextCapacity, LoadText(IDS_ERROR_CONTENT),
+               systemText ? systemText : L"", path);
+
+    const DWORD attributes =
+        code == ERROR_SHARING_VIOLATION ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (const UINT hint = PromptHintId(code, attributes))
+        CopyText(texts->hint, PromptTextCapacity, LoadText(hint));
+    texts->width = PromptWidth(code);
+}
+
+void BuildTaskDialogSetup(int mode, const PromptTexts &texts, TaskDialogSetup *setup) {
+    std::memset(setup, 0, sizeof *setup);
+    // Loaded texts rather than resource ids: one emulation shows a wrong window title for an id.
+    LoadInto(setup->title, IDS_PRODUCT);
+    LoadInto(setup->instruction, IDS_ERROR_TITLE);
+    LoadInto(setup->continueText, IDS_CONTINUE);
+    LoadInto(setup->secondText, mode == PromptCloseProgram ? IDS_CLOSE_PROGRAM : IDS_CANCEL);
+    LoadInto(setup->collapsedText, IDS_SHOW_DETAILS);
+    LoadInto(setup->expandedText, IDS_HIDE_DETAILS);
+    setup->buttons[0] = {IDOK, setup->continueText};
+    setup->buttons[1] = {IDCANCEL, setup->secondText};
+
+    TASKDIALOGCONFIG &config = setup->config;
+    config.cbSize = sizeof config;
+    config.hwndParent = nullptr; // no owner: the main dialog stays usable meanwhile
+    config.hInstance = appInstance;
+    config.dwFlags = 0;
+    config.pszWindowTitle = setup->title;
+    config.pszMainIcon = TD_ERROR_ICON;
+    config.pszMainInstruction = setup->instruction;
+    config.pszContent = texts.content;
+    if (mode == PromptNotice) {
+        config.dwCommonButtons = TDCBF_OK_BUTTON;
+    } else {
+        config.cButtons = 2;
+        config.pButtons = setup->buttons;
+    }
+    config.nDefaultButton = 0;
+    config.pszExpandedInformation = texts.hint;
+    config.pszExpandedControlText = setup->expandedText;
+    config.pszCollapsedControlText = setup->collapsedText;
+    config.pszFooter = texts.footer;
+    config.cxWidth = static_cast<UINT>(texts.width);
+}
+
+void BuildMessageBoxText(int mode, const PromptTexts &texts, wchar_t *text, UINT *style) {
+    if (mode == PromptNotice) {
+        FormatText(text, MessageBoxTextCapacity, L"%s\n%s\n\n%s", texts.content, texts.footer,
+                   texts.hint);
+        *style = MB_OK | MB_ICONERROR;
+    } else {
+        FormatText(text, MessageBoxTextCapacity, L"%s\n%s\n\n%s\n%s", texts.content, texts.footer,
+                   texts.hint, LoadText(IDS_OK_CANCEL_HINT));
+        *style = MB_OKCANCEL | MB_ICONERROR;
+    }
+}
+
+int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code) {
+    PromptTexts texts;
+    BuildPromptTexts(path, code, &texts);
+    if (IsVistaOrLater())
+        return ShowTaskDialog(mode, texts);
+    return ShowMessageBox(mode, texts, context);
+}
+
+void CloseCancelledWalkPrompt() {
+    const DWORD thread = walkThreadId.load();
+    if (thread != 0 && WalkCancelled())
+        EnumThreadWindows(thread, CancelPromptWindow, 0);
+}

@@ -1,0 +1,83 @@
+#pragma once
+// Helpers of the engine tests: a clean job record, the real prompt answered from another
+// thread, and the real main dialog created from its template.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/job_context.h"
+
+namespace enginetest {
+
+// Puts the job record and the shared globals back to a quiet state.
+void ResetJob();
+// Points the job at a folder and pattern, as target selection leaves them.
+void SetTarget(const std::wstring &folder, const wchar_t *pattern);
+// Sets the three pickers' values and whether each is switched on.
+void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed);
+
+// What a prompt on screen showed when it was answered.
+struct PromptSeen {
+    bool found = false;
+    std::wstring title;
+    std::wstring button1, button2;   // texts of the buttons with ids 1 and 2 (empty when absent)
+    std::vector<std::wstring> texts; // texts of every child window
+    bool Shows(const std::wstring &text) const;
+};
+
+// Waits on its own thread for a dialog (class "#32770") titled title, lets inspect look at it,
+// records what it shows and presses the button with id answer. Answers up to count prompts.
+class PromptAnswerer {
+  public:
+    PromptAnswerer(const std::wstring &title, int answer, int count = 1,
+                   std::function<void(HWND)> inspect = nullptr, DWORD timeoutMs = 10000);
+    ~PromptAnswerer();
+    // Waits for the thread; the prompts seen, in order.
+    const std::vector<PromptSeen> &Seen();
+
+  private:
+    void Run();
+    std::wstring title_;
+    int answer_;
+    int count_;
+    std::function<void(HWND)> inspect_;
+    DWORD timeoutMs_;
+    std::vector<PromptSeen> seen_;
+    std::thread thread_;
+};
+// Finds a visible prompt of this process by title (without pumping this thread's messages).
+HWND FindPrompt(const std::wstring &title);
+PromptSeen DescribePrompt(HWND prompt);
+
+// The real main dialog (template 1000), modeless on the calling thread, with a small procedure:
+// timer 1 refreshes the status line, IDCANCEL is recorded.
+class TestDialog {
+  public:
+    TestDialog();
+    ~TestDialog();
+    HWND Window() const { return window_; }
+    HWND Item(int id) const { return GetDlgItem(window_, id); }
+    std::wstring Text(int id) const;
+    int TimerTicks() const { return ticks_; }
+    int CancelCount() const { return cancels_; }
+    // Runs at each progress tick, on the dialog thread.
+    std::function<void()> onTick;
+
+  private:
+    static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_ = nullptr;
+    int ticks_ = 0;
+    int cancels_ = 0;
+};
+
+// Starts a request the way the dialog does and pumps until every controller has ended.
+bool WaitForControllers(DWORD timeoutMs = 20000);
+
+// The text the prompt's title shows, loaded like the program does.
+std::wstring Text(UINT id);
+
+} // namespace enginetest

@@ -1,0 +1,236 @@
+// Stamping one item: real files in a temporary folder, the real prompt answered on screen.
+#include <gtest/gtest.h>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "engine/engine_test_support.h"
+#include "engine/stamp.h"
+#include "res/resource.h"
+
+using namespace testsupport;
+using namespace enginetest;
+
+namespace {
+
+const SYSTEMTIME createdLocal = MakeLocalTime(2003, 2, 1, 10, 20, 30);
+const SYSTEMTIME modifiedLocal = MakeLocalTime(2004, 7, 15, 8, 9, 10);
+const SYSTEMTIME accessedLocal = MakeLocalTime(2005, 12, 24, 23, 59, 58);
+const FILETIME originalTime = MakeFileTime(1999, 5, 5, 5, 5, 5);
+
+class StampItemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetJob();
+        SetTarget(dir.Path(), L"*.*");
+        jobPhase = PhaseApplying;
+    }
+    void TearDown() override { ResetJob(); }
+    // A file with known old times.
+    std::wstring OldFile(const std::wstring &name) {
+        const std::wstring path = dir / name;
+        WriteTextFile(path);
+        WriteTimes(path, &originalTime, &originalTime, &originalTime);
+        return path;
+    }
+    TempDir dir;
+};
+
+TEST(StampArgumentsTest, EachStampAloneAndAllThree) {
+    const FILETIME c = {1, 0}, m = {2, 0}, a = {3, 0};
+    StampArguments only = ChooseStampArguments(true, false, false, c, m, a);
+    EXPECT_EQ(&c, only.created);
+    EXPECT_EQ(nullptr, only.written);
+    EXPECT_EQ(&KeepUnchanged, only.accessed);
+
+    only = ChooseStampArguments(false, true, false, c, m, a);
+    EXPECT_EQ(nullptr, only.created);
+    EXPECT_EQ(&m, only.written);
+    EXPECT_EQ(&KeepUnchanged, only.accessed);
+
+    only = ChooseStampArguments(false, false, true, c, m, a);
+    EXPECT_EQ(nullptr, only.created);
+    EXPECT_EQ(nullptr, only.written);
+    EXPECT_EQ(&a, only.accessed);
+
+    const StampArguments all = ChooseStampArguments(true, true, true, c, m, a);
+    EXPECT_EQ(&c, all.created);
+    EXPECT_EQ(&m, all.written);
+    EXPECT_EQ(&a, all.accessed);
+
+    const StampArguments none = ChooseStampArguments(false, false, false, c, m, a);
+    EXPECT_EQ(nullptr, none.created);
+    EXPECT_EQ(nullptr, none.written);
+    EXPECT_EQ(0xFFFFFFFFu, none.accessed->dwLowDateTime);
+    EXPECT_EQ(0xFFFFFFFFu, none.accessed->dwHighDateTime);
+}
+
+TEST(StampArgumentsTest, OpenFlagsFollowTheFolderOptionAndLinks) {
+    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_NORMAL}, StampOpenFlags(false, FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS}, StampOpenFlags(true, FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS}, StampOpenFlags(true, FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
+              StampOpenFlags(true, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+TEST(StampArgumentsTest, JoinedPathReportsItsWholeLength) {
+    wchar_t path[PathCapacity];
+    EXPECT_EQ(8u, JoinItemPath(path, PathCapacity, L"C:\\a", L"b.c"));
+    EXPECT_STREQ(L"C:\\a\\b.c", path);
+    EXPECT_EQ(6u, JoinItemPath(path, PathCapacity, L"C:\\", L"b.c"));
+    EXPECT_STREQ(L"C:\\b.c", path);
+    const std::wstring longName(300, L'n');
+    EXPECT_EQ(305u, JoinItemPath(path, PathCapacity, L"C:\\a", longName.c_str()));
+}
+
+TEST_F(StampItemTest, OnlyTheModificationTimeChanges) {
+    const std::wstring path = OldFile(L"m.txt");
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    EXPECT_TRUE(StampItem(L"m.txt", &jobContext));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
+    EXPECT_TRUE(SameTime(originalTime, times.accessed));
+}
+
+TEST_F(StampItemTest, OnlyTheAccessTimeChanges) {
+    const std::wstring path = OldFile(L"a.txt");
+    SetTimes(nullptr, nullptr, &accessedLocal);
+    EXPECT_TRUE(StampItem(L"a.txt", &jobContext));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
+    EXPECT_TRUE(SameTime(originalTime, times.written));
+}
+
+TEST_F(StampItemTest, OnlyTheCreationTimeLeavesTheOthersAlone) {
+    const std::wstring path = OldFile(L"c.txt");
+    SetTimes(&createdLocal, nullptr, nullptr);
+    EXPECT_TRUE(StampItem(L"c.txt", &jobContext));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(originalTime, times.written));
+    EXPECT_TRUE(SameTime(originalTime, times.accessed));
+}
+
+TEST_F(StampItemTest, AllThreeTimesComeFromTheirOwnPickers) {
+    const std::wstring path = OldFile(L"all.txt");
+    SetTimes(&createdLocal, &modifiedLocal, &accessedLocal);
+    EXPECT_TRUE(StampItem(L"all.txt", &jobContext));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
+    EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
+}
+
+TEST_F(StampItemTest, ReadOnlyFileIsStampedAndReadOnlyAgain) {
+    const std::wstring path = OldFile(L"ro.txt");
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    EXPECT_TRUE(StampItem(L"ro.txt", &jobContext));
+    EXPECT_EQ(attributes, GetFileAttributesW(path.c_str()));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
+}
+
+TEST_F(StampItemTest, HiddenAndArchiveBitsStayAsTheyWere) {
+    const std::wstring path = OldFile(L"h.txt");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const DWORD before = GetFileAttributesW(path.c_str());
+    ASSERT_TRUE(before & FILE_ATTRIBUTE_HIDDEN);
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    EXPECT_TRUE(StampItem(L"h.txt", &jobContext));
+    EXPECT_EQ(before, GetFileAttributesW(path.c_str()));
+}
+
+TEST_F(StampItemTest, FileHeldOpenIsReportedAndReadOnlyWhileThePromptShows) {
+    const std::wstring path = OldFile(L"busy.txt");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const DWORD before = GetFileAttributesW(path.c_str());
+    ASSERT_TRUE(before & FILE_ATTRIBUTE_READONLY);
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    DWORD attributesWhileShown = 0;
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1,
+                            [&](HWND) { attributesWhileShown = GetFileAttributesW(path.c_str()); });
+    EXPECT_TRUE(StampItem(L"busy.txt", &jobContext));
+    const auto &seen = answerer.Seen();
+    CloseHandle(holder);
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_TRUE(seen[0].Shows(L"Kod błędu: 32"));
+    EXPECT_TRUE(seen[0].Shows(path));
+    EXPECT_EQ(before, attributesWhileShown);
+    EXPECT_EQ(before, GetFileAttributesW(path.c_str()));
+    EXPECT_EQ(PhaseApplying, jobPhase.load());
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(originalTime, times.written));
+}
+
+TEST_F(StampItemTest, StopInThePromptSetsThePhaseAndReportsFalse) {
+    const std::wstring path = OldFile(L"held.txt");
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDCANCEL);
+    EXPECT_FALSE(StampItem(L"held.txt", &jobContext));
+    CloseHandle(holder);
+    ASSERT_EQ(1u, answerer.Seen().size());
+    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 32"));
+    EXPECT_EQ(PhaseStopped, jobPhase.load());
+}
+
+TEST_F(StampItemTest, VanishedItemIsReportedWithCodeTwo) {
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
+    EXPECT_TRUE(StampItem(L"gone.txt", &jobContext));
+    ASSERT_EQ(1u, answerer.Seen().size());
+    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 2"));
+    EXPECT_TRUE(answerer.Seen()[0].Shows(dir / L"gone.txt"));
+}
+
+TEST_F(StampItemTest, FolderIsOpenedWithBackupSemanticsAndStamped) {
+    const std::wstring path = dir / L"sub";
+    MakeFolder(path);
+    WriteTimes(path, &originalTime, &originalTime, &originalTime);
+    jobContext.applyToFolders = 1;
+    SetTimes(nullptr, &modifiedLocal, &accessedLocal);
+    EXPECT_TRUE(StampItem(L"sub", &jobContext));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
+    EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
+}
+
+TEST_F(StampItemTest, TooLongPathIsReportedAndTheCutPathNeverUsed) {
+    // pickedPath + "\" + name is 261 characters; its first 259 name an existing file.
+    std::wstring folder = dir.Path();
+    while (folder.size() < 200) {
+        folder += L"\\deep-folder-name";
+        MakeFolder(folder);
+    }
+    const size_t nameLength = 260 - folder.size();
+    const std::wstring name(nameLength, L'q');
+    const std::wstring cutPath = folder + L"\\" + name.substr(0, nameLength - 2);
+    ASSERT_EQ(259u, cutPath.size());
+    WriteTextFile(cutPath);
+    WriteTimes(cutPath, &originalTime, &originalTime, &originalTime);
+    CopyText(jobContext.pickedPath, PathCapacity, folder.c_str());
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
+    EXPECT_TRUE(StampItem(name.c_str(), &jobContext));
+    ASSERT_EQ(1u, answerer.Seen().size());
+    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 206"));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(cutPath, &times));
+    EXPECT_TRUE(SameTime(originalTime, times.written));
+}
+
+} // namespace

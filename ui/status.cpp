@@ -1,0 +1,46 @@
+#include "ui/status.h"
+
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "res/resource.h"
+
+namespace {
+constexpr size_t StatusCapacity = 260;
+}
+
+void ShowStatus() {
+    const int32_t phase = jobPhase;
+    const bool passRunning = (phase & 1) != 0;
+    uint32_t files, folders;
+    if (jobContext.applyMode == 1) {
+        files = processedFiles;
+        folders = processedFolders;
+    } else {
+        const ItemCounts &counts = jobContext.CurrentCounts();
+        files = counts.files;
+        folders = counts.folders;
+    }
+
+    UINT textId = IDS_STATUS_RESULT;
+    if (passRunning)
+        textId = phase == PhaseCounting ? IDS_STATUS_COUNTING : IDS_STATUS_APPLYING;
+    wchar_t text[StatusCapacity] = {};
+    FormatText(text, StatusCapacity, LoadText(textId), files, folders);
+
+    // Without folders to stamp the folder count is left out; a running pass keeps its bracket.
+    if (!jobContext.applyToFolders) {
+        if (wchar_t *comma = StrRChrIW(text, nullptr, L',')) {
+            if (passRunning) {
+                comma[0] = L')';
+                comma[1] = L'\0';
+            } else {
+                comma[0] = L'\0';
+            }
+        }
+    }
+    SetDlgItemTextW(jobContext.dialog, IDC_STATUS, phase == PhaseStopped ? L"" : text);
+}
