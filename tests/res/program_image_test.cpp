@@ -1,0 +1,184 @@
+// The version block, the manifest and the icon of the built program.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+#include "res/resource.h"
+#include "resource_reader.h"
+
+namespace {
+
+std::wstring ProgramPath() {
+    return testsupport::BuildPath(L"Vandrel.exe");
+}
+
+class VersionBlock : public testing::Test {
+  protected:
+    void SetUp() override {
+        const DWORD size = GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr);
+        ASSERT_GT(size, 0u);
+        block.resize(size);
+        ASSERT_TRUE(GetFileVersionInfoW(ProgramPath().c_str(), 0, size, block.data()));
+    }
+
+    std::wstring Value(const std::wstring &language, const std::wstring &name) {
+        const std::wstring query = L"\\StringFileInfo\\" + language + L"\\" + name;
+        void *value = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(block.data(), query.c_str(), &value, &length) || !value)
+            return L"(missing)";
+        return static_cast<const wchar_t *>(value);
+    }
+
+    std::vector<BYTE> block;
+};
+
+TEST_F(VersionBlock, FixedPartNamesVersion2_0_3680_7000) {
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(MAKELONG(0, 2), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(0, 2), fixed->dwProductVersionMS);
+    EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwProductVersionLS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+    EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << "no debug or pre-release flag";
+}
+
+TEST_F(VersionBlock, TranslationsArePolishAndZhUnicode) {
+    WORD *pairs = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void **>(&pairs), &length));
+    ASSERT_EQ(8u, length);
+    EXPECT_EQ(0x0415, pairs[0]);
+    EXPECT_EQ(1200, pairs[1]);
+    EXPECT_EQ(0x0804, pairs[2]);
+    EXPECT_EQ(1200, pairs[3]);
+}
+
+TEST_F(VersionBlock, BothLanguageBlocksCarryTheProgramsStrings) {
+    for (const wchar_t *language : {L"041504b0", L"080404b0"}) {
+        SCOPED_TRACE(testing::Message() << "block " << language);
+        EXPECT_EQ(L"Vandrel", Value(language, L"FileDescription"));
+        EXPECT_EQ(L"Vandrel", Value(language, L"InternalName"));
+        EXPECT_EQ(L"Vandrel", Value(language, L"ProductName"));
+        EXPECT_EQ(L"Vandrel.exe", Value(language, L"OriginalFilename"));
+        EXPECT_EQ(L"2.0.3680.7000", Value(language, L"FileVersion"));
+        EXPECT_EQ(L"2.0", Value(language, L"ProductVersion"));
+        EXPECT_EQ(L"Marek Zawilski Software", Value(language, L"CompanyName"));
+    }
+    EXPECT_EQ(L"Copyright © 2009-2011 Marek Zawilski", Value(L"041504b0", L"LegalCopyright"));
+    EXPECT_EQ(L"版权所有 © 2009-2011 Marek Zawilski", Value(L"080404b0", L"LegalCopyright"));
+}
+
+class ProgramImageTest : public testing::Test {
+  protected:
+    restest::ProgramImage image{ProgramPath()};
+};
+
+size_t CountOf(const std::string &text, const std::string &part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(ProgramImageTest, ManifestBindsCommonControls6ForThisProcessorAsInvoker) {
+    ASSERT_TRUE(image.Loaded());
+    const auto data = image.Resource(RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0409);
+    ASSERT_FALSE(data.empty());
+    const std::string manifest(data.begin(), data.end());
+    // A 64-bit program must name amd64 in both places, or Windows refuses to start it.
+    const std::string processor = sizeof(void *) == 8 ? "amd64" : "x86";
+    EXPECT_EQ(2u, CountOf(manifest, "processorArchitecture=\"" + processor + "\""));
+    EXPECT_EQ(2u, CountOf(manifest, "processorArchitecture="));
+    EXPECT_EQ(1u, CountOf(manifest, "<description>Vandrel</description>"));
+    EXPECT_EQ(2u, CountOf(manifest, "type=\"win32\""));
+    EXPECT_EQ(1u, CountOf(manifest, "version=\"1.0.0.0\""));
+    EXPECT_EQ(1u, CountOf(manifest, "name=\"Microsoft.Windows.Common-Controls\" "
+                                    "version=\"6.0.0.0\""));
+    EXPECT_EQ(1u, CountOf(manifest, "publicKeyToken=\"6595b64144ccf1df\""));
+    EXPECT_EQ(1u, CountOf(manifest, "language=\"*\""));
+    EXPECT_EQ(1u, CountOf(manifest, "level=\"asInvoker\""));
+    EXPECT_EQ(1u, CountOf(manifest, "uiAccess=\"false\""));
+    // The manifest exists once, under 0x0409 only.
+    EXPECT_EQ(std::vector<LANGID>{0x0409}, image.Languages(RT_MANIFEST, MAKEINTRESOURCEW(1)));
+}
+
+#pragma pack(push, 2)
+struct IconGroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST_F(ProgramImageTest, IconGroupHoldsFour32BitImagesWithRealAlpha) {
+    ASSERT_TRUE(image.Loaded());
+    const auto languages = image.Languages(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_VANDREL));
+    ASSERT_EQ(1u, languages.size());
+    const auto group = image.Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_VANDREL), languages[0]);
+    ASSERT_GE(group.size(), 6u);
+    const WORD *header = reinterpret_cast<const WORD *>(group.data());
+    EXPECT_EQ(1, header[1]) << "an icon, not a cursor";
+    ASSERT_EQ(4, header[2]);
+    ASSERT_EQ(6 + 4 * sizeof(IconGroupEntry), group.size());
+    const auto *entries = reinterpret_cast<const IconGroupEntry *>(group.data() + 6);
+    const int sizes[] = {128, 48, 32, 16};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(testing::Message() << "size " << sizes[i]);
+        EXPECT_EQ(sizes[i], entries[i].width);
+        EXPECT_EQ(sizes[i], entries[i].height);
+        EXPECT_EQ(32, entries[i].bitCount);
+        const auto languagesOfImage = image.Languages(RT_ICON, MAKEINTRESOURCEW(entries[i].id));
+        ASSERT_EQ(1u, languagesOfImage.size());
+        const auto bits =
+            image.Resource(RT_ICON, MAKEINTRESOURCEW(entries[i].id), languagesOfImage[0]);
+        ASSERT_EQ(entries[i].bytes, bits.size());
+        ASSERT_GE(bits.size(), sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER info;
+        memcpy(&info, bits.data(), sizeof info);
+        EXPECT_EQ(sizes[i], info.biWidth);
+        EXPECT_EQ(2 * sizes[i], info.biHeight) << "colour image and mask";
+        EXPECT_EQ(32, info.biBitCount);
+        const size_t pixels = static_cast<size_t>(sizes[i]) * sizes[i];
+        ASSERT_GE(bits.size(), info.biSize + 4 * pixels);
+        // A drawn icon: transparent surroundings, opaque body and soft edges in between.
+        size_t clear = 0, opaque = 0, partial = 0;
+        for (size_t p = 0; p < pixels; ++p) {
+            const BYTE alpha = bits[info.biSize + 4 * p + 3];
+            clear += alpha == 0;
+            opaque += alpha == 255;
+            partial += alpha != 0 && alpha != 255;
+        }
+        EXPECT_GT(clear, pixels / 20);
+        EXPECT_GT(opaque, pixels / 3);
+        EXPECT_GT(partial, 0u);
+    }
+}
+
+TEST_F(ProgramImageTest, IconLoadsAtTheSizesTheDialogsUse) {
+    ASSERT_TRUE(image.Loaded());
+    for (int size : {16, 32, 48}) {
+        UniqueIcon icon(static_cast<HICON>(
+            LoadImageW(image.Module(), MAKEINTRESOURCEW(IDI_VANDREL), IMAGE_ICON, size, size, 0)));
+        ASSERT_TRUE(icon.Valid()) << size;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
+        BITMAP colour = {};
+        GetObjectW(info.hbmColor, sizeof colour, &colour);
+        EXPECT_EQ(size, colour.bmWidth);
+        EXPECT_EQ(size, colour.bmHeight);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+}
+
+} // namespace

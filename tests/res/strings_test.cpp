@@ -1,0 +1,182 @@
+// Every string of both string tables, read back from the built program.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "res/resource.h"
+#include "resource_reader.h"
+
+namespace {
+
+constexpr LANGID Polish = 0x0415;
+constexpr LANGID Chinese = 0x0004;
+
+const std::map<int, std::wstring> polishStrings = {
+    {1, L"Vandrel"},
+    {3, L"dd'.'MM'.'yyyy'   'HH':'mm':'ss"},
+    {4, L"Wybierz katalog lub plik:"},
+    {5, L"Trwa zliczanie... (plików: %u, folderów: %u)"},
+    {6, L"Przetwarzanie... (plików: %u, folderów: %u)"},
+    {7, L"Plików: %u, folderów: %u"},
+    {8, L"Przelicz pliki"},
+    {9, L"Przerwij"},
+    {16, L"autor@vandrel.example"},
+    {17, L"https://www.vandrel.example/"},
+    {18, L"Wersja %s dla Windows %s"},
+    {32, L"%s\nPlik: %s"},
+    {33, L"Błąd dostępu do pliku"},
+    {34, L"Kod błędu: %d"},
+    {35, L"Nie można przenosić wielu plików"},
+    {36, L"Kliknij OK, aby kontunuować lub Anuluj, aby przerwać proces."},
+    {37, L"Kontynuuj"},
+    {38, L"Pokaż szczegóły"},
+    {39, L"Ukryj szczegóły"},
+    {40, L"Sprawdź czy podana ścieżka jest prawidłowa, nie zawiera błędów oraz czy plik lub folder "
+         L"istnieje."},
+    {41, L"Dostęp do pliku został zablokowany. Możesz nie mieć odpowiednich uprawnień dostępu. "
+         L"Uruchom ponownie aplikację jako administrator, aby zastosować ustawienia do danego "
+         L"pliku."},
+    {42, L"Zamknij wszystkie niepotrzebne programy, aby uniknąć tego błędu."},
+    {43, L"Anuluj"},
+    {44, L"Zamknij program"},
+    {45, L"Pliki systemowe są używane przez system operacyjny i nie mogą być modyfikowane gdy są "
+         L"w użyciu."},
+};
+
+const std::map<int, std::wstring> chineseStrings = {
+    {1, L"Vandrel v2.0（简体中文翻译：林晓峰）"},
+    {3, L"yyyy'/'M'/'d'   'hh':'mm':'ss' 'tt"},
+    {4, L"选择文件夹或文件："},
+    {5, L"正在搜索...（文件：%u，文件夹：%u）"},
+    {6, L"正在处理...（文件：%u，文件夹：%u）"},
+    {7, L"文件：%u，文件夹：%u"},
+    {8, L"过滤"},
+    {9, L"停止"},
+    {16, L"autor@vandrel.example"},
+    {17, L"https://www.vandrel.example/"},
+    {18, L"Version %s for Windows %s"},
+    {32, L"%s\n文件：%s"},
+    {33, L"访问文件时出错"},
+    {34, L"错误代码：%d"},
+    {35, L"无法删除多个文件"},
+    {36, L"单击“确定”继续，或单击“取消”停止该过程。"},
+    {37, L"继续"},
+    {38, L"显示详细资料"},
+    {39, L"隐藏细节"},
+    {40, L"检查有效路径，是否正确输入了文件或文件夹。"},
+    {41, L"文件访问被拒绝。您可能没有访问该文件的适当权限。请以管理员身份重新启动此应用程序，以应用"
+         L"所需文件的设置。"},
+    {42, L"关闭所有不必要的前台应用程序以避免此错误。"},
+    {43, L"取消"},
+    {44, L"关闭程序"},
+    {45, L"系统文件正由操作系统使用，在使用期间无法修改。"},
+};
+
+std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
+    std::sort(languages.begin(), languages.end(), std::greater<LANGID>());
+    return languages;
+}
+
+// These tests read both languages from the file, whatever the user interface: their names say
+// "Zh", because a name with "Chinese" would run them only under a Chinese user interface.
+class ProgramStrings : public testing::Test {
+  protected:
+    restest::ProgramImage image{testsupport::BuildPath(L"Vandrel.exe")};
+};
+
+// Compares string by string, so a failure names the identifier.
+void ExpectStrings(const std::map<int, std::wstring> &expected,
+                   const std::map<int, std::wstring> &actual) {
+    for (const auto &[id, text] : expected) {
+        const auto found = actual.find(id);
+        ASSERT_NE(actual.end(), found) << "string " << id << " is missing";
+        EXPECT_EQ(text, found->second) << "string " << id;
+    }
+    for (const auto &[id, text] : actual)
+        EXPECT_EQ(1u, expected.count(id)) << "unexpected string " << id;
+}
+
+TEST_F(ProgramStrings, PolishTableHoldsExactlyTheProgramsTexts) {
+    ASSERT_TRUE(image.Loaded());
+    ExpectStrings(polishStrings, restest::ReadStrings(image, Polish));
+}
+
+TEST_F(ProgramStrings, ZhTableHoldsExactlyTheProgramsTexts) {
+    ASSERT_TRUE(image.Loaded());
+    ExpectStrings(chineseStrings, restest::ReadStrings(image, Chinese));
+}
+
+TEST_F(ProgramStrings, OnlyPolishAndZhCarryStrings) {
+    ASSERT_TRUE(image.Loaded());
+    // Blocks 1 to 3 hold identifiers 0 to 47; no further block exists.
+    for (int block = 1; block <= 3; ++block) {
+        const auto languages = image.Languages(RT_STRING, MAKEINTRESOURCEW(block));
+        EXPECT_EQ((std::vector<LANGID>{Polish, Chinese}), SortedDescending(languages)) << block;
+    }
+    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(4)).empty());
+}
+
+// The texts that the program fills: placeholders in the right order and nothing else that a
+// printf-style formatter would read.
+int CountPlaceholders(const std::wstring &text) {
+    int count = 0;
+    for (size_t at = text.find(L'%'); at != std::wstring::npos; at = text.find(L'%', at + 2))
+        ++count;
+    return count;
+}
+
+TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
+    ASSERT_TRUE(image.Loaded());
+    const auto polish = restest::ReadStrings(image, Polish);
+    const auto chinese = restest::ReadStrings(image, Chinese);
+    for (const auto &[id, text] : polish) {
+        ASSERT_EQ(1u, chinese.count(id)) << id;
+        EXPECT_EQ(CountPlaceholders(text), CountPlaceholders(chinese.at(id))) << "string " << id;
+        EXPECT_LT(text.size(), TextSlotCapacity) << "string " << id;
+        EXPECT_LT(chinese.at(id).size(), TextSlotCapacity) << "string " << id;
+    }
+    // Chinese texts keep ASCII placeholders but never an ASCII comma, which the status line
+    // would take as the place to shorten.
+    for (int id : {IDS_STATUS_COUNTING, IDS_STATUS_APPLYING, IDS_STATUS_RESULT})
+        EXPECT_EQ(std::wstring::npos, chinese.at(id).find(L',')) << id;
+}
+
+TEST_F(ProgramStrings, ContactAddressesAreUsable) {
+    ASSERT_TRUE(image.Loaded());
+    for (LANGID language : {Polish, Chinese}) {
+        const auto strings = restest::ReadStrings(image, language);
+        const std::wstring &mail = strings.at(IDS_SUPPORT_MAIL);
+        const size_t at = mail.find(L'@');
+        ASSERT_NE(std::wstring::npos, at);
+        EXPECT_GT(at, 0u);
+        EXPECT_NE(std::wstring::npos, mail.find(L'.', at));
+        EXPECT_EQ(std::wstring::npos, mail.find(L':')) << "plain address, no scheme";
+        EXPECT_EQ(0u, strings.at(IDS_HOMEPAGE).rfind(L"https://", 0));
+    }
+}
+
+// Loaded the way the program loads them: the user interface language picks the table.
+TEST(StringsLoaded, PolishUserInterfaceGetsPolishTexts) {
+    wchar_t text[256];
+    ASSERT_GT(LoadStringW(appInstance, IDS_ERROR_TITLE, text, 256), 0);
+    EXPECT_STREQ(L"Błąd dostępu do pliku", text);
+    ASSERT_GT(LoadStringW(appInstance, IDS_PRODUCT, text, 256), 0);
+    EXPECT_STREQ(L"Vandrel", text);
+}
+
+TEST(StringsLoadedChinese, ChineseUserInterfaceGetsChineseTexts) {
+    wchar_t text[256];
+    ASSERT_GT(LoadStringW(appInstance, IDS_ERROR_TITLE, text, 256), 0);
+    EXPECT_STREQ(L"访问文件时出错", text);
+    ASSERT_GT(LoadStringW(appInstance, IDS_STATUS_RESULT, text, 256), 0);
+    EXPECT_STREQ(L"文件：%u，文件夹：%u", text);
+}
+
+} // namespace
