@@ -1,0 +1,275 @@
+// The folder walk on real folder trees: counts, the order of stamping, what is never walked.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "engine/engine_test_support.h"
+#include "engine/walk.h"
+#include "res/resource.h"
+
+using namespace testsupport;
+using namespace enginetest;
+
+namespace {
+
+const SYSTEMTIME newLocal = MakeLocalTime(2002, 6, 7, 8, 9, 10);
+const FILETIME oldTime = MakeFileTime(1998, 1, 2, 3, 4, 5);
+
+class WalkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetJob();
+        SetTimes(nullptr, &newLocal, &newLocal);
+    }
+    void TearDown() override { ResetJob(); }
+
+    // The example tree: a.txt, b, x\d.txt.
+    void MakeExampleTree() {
+        MakeOld(L"a.txt");
+        MakeOld(L"b");
+        MakeOld(L"x\\d.txt");
+        WriteTimes(dir / L"x", &oldTime, &oldTime, &oldTime);
+    }
+    void MakeOld(const std::wstring &name) {
+        WriteTextFile(dir / name);
+        WriteTimes(dir / name, &oldTime, &oldTime, &oldTime);
+    }
+    bool Stamped(const std::wstring &name) {
+        ItemTimes times;
+        return ReadTimes(dir / name, &times) && SameTime(LocalToUtc(newLocal), times.written);
+    }
+    bool Untouched(const std::wstring &name) {
+        ItemTimes times;
+        return ReadTimes(dir / name, &times) && SameTime(oldTime, times.written);
+    }
+    void Walk(const wchar_t *pattern, bool deep, bool apply, bool folders) {
+        SetTarget(dir.Path(), pattern);
+        jobContext.includeSubfolders = deep;
+        jobContext.applyMode = apply;
+        jobContext.applyToFolders = folders;
+        jobPhase = apply ? PhaseApplying : PhaseCounting;
+        WalkFolder(&jobContext);
+    }
+    TempDir dir;
+};
+
+TEST_F(WalkTest, ExampleTreeCountsInBothModes) {
+    MakeExampleTree();
+    Walk(L"*.*", false, false, false);
+    EXPECT_EQ(2u, jobContext.flatCounts.files.load());
+    EXPECT_EQ(1u, jobContext.flatCounts.folders.load());
+    EXPECT_EQ(0u, jobContext.deepCounts.files.load());
+    Walk(L"*.*", true, false, false);
+    EXPECT_EQ(3u, jobContext.deepCounts.files.load());
+    EXPECT_EQ(1u, jobContext.deepCounts.folders.load());
+    // The walk leaves pickedPath as it found it.
+    EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
+}
+
+TEST_F(WalkTest, DotFoldersAndFoldersMatchingThePatternAreNoFiles) {
+    MakeExampleTree();
+    MakeOld(L".hidden\\inner.txt");
+    MakeFolder(dir / L"folder.txt");
+    Walk(L"*.txt", true, false, false);
+    EXPECT_EQ(2u, jobContext.deepCounts.files.load());   // a.txt, x\d.txt
+    EXPECT_EQ(2u, jobContext.deepCounts.folders.load()); // x, folder.txt
+    Walk(L"*", true, true, true);
+    EXPECT_TRUE(Untouched(L".hidden\\inner.txt"));
+    EXPECT_TRUE(Stamped(L"folder.txt"));
+    EXPECT_EQ(3u, processedFiles.load());   // a.txt, b, x\d.txt
+    EXPECT_EQ(2u, processedFolders.load()); // x, folder.txt
+}
+
+TEST_F(WalkTest, ApplyStampsFilesThenEachSubFolderAfterItsContents) {
+    MakeExampleTree();
+    // Every item to stamp is held open, so each one shows the prompt in the order visited.
+    auto hold = [&](const std::wstring &name) {
+        return CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    HANDLE held[] = {hold(L"a.txt"), hold(L"x\\d.txt"), hold(L"x")};
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 3);
+    Walk(L"*.txt", true, true, true);
+    const auto &seen = answerer.Seen();
+    for (HANDLE handle : held)
+        CloseHandle(handle);
+    ASSERT_EQ(3u, seen.size());
+    EXPECT_TRUE(seen[0].Shows(L"Plik: " + dir / L"a.txt"));
+    EXPECT_TRUE(seen[1].Shows(L"Plik: " + dir / L"x\\d.txt"));
+    EXPECT_TRUE(seen[2].Shows(L"Plik: " + dir / L"x"));
+    EXPECT_FALSE(seen[2].Shows(L"d.txt"));
+    EXPECT_TRUE(Untouched(L"b"));
+    EXPECT_EQ(2u, processedFiles.load());
+    EXPECT_EQ(1u, processedFolders.load());
+}
+
+TEST_F(WalkTest, StampedFolderKeepsItsLastAccessTimeAfterThePass) {
+    MakeExampleTree();
+    MakeOld(L"x\\y\\e.txt");
+    Walk(L"*.*", true, true, true);
+    const FILETIME expected = LocalToUtc(newLocal);
+    for (const wchar_t *name : {L"x", L"x\\y", L"a.txt", L"b", L"x\\d.txt", L"x\\y\\e.txt"}) {
+        ItemTimes times;
+        ASSERT_TRUE(ReadTimes(dir / name, &times));
+        EXPECT_TRUE(SameTime(expected, times.accessed)) << name;
+        EXPECT_TRUE(SameTime(expected, times.written)) << name;
+    }
+    EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
+}
+
+TEST_F(WalkTest, WithoutSubFoldersOnlyTheTargetLevelIsStamped) {
+    MakeExampleTree();
+    Walk(L"*.*", false, true, true);
+    EXPECT_TRUE(Stamped(L"a.txt"));
+    EXPECT_TRUE(Stamped(L"b"));
+    EXPECT_TRUE(Stamped(L"x"));
+    EXPECT_TRUE(Untouched(L"x\\d.txt"));
+    EXPECT_EQ(2u, processedFiles.load());
+    EXPECT_EQ(1u, processedFolders.load());
+}
+
+TEST_F(WalkTest, DotPatternsAndPatternsWithSeparatorsWalkNothing) {
+    MakeExampleTree();
+    // A file beside the target folder that "..\*.*" would reach.
+    const std::wstring outside = dir.Path() + L"-outside.txt";
+    WriteTextFile(outside);
+    WriteTimes(outside, &oldTime, &oldTime, &oldTime);
+    for (const wchar_t *pattern : {L".", L"..", L"..\\*.*", L"x\\*.txt", L"../*.*", L"x/d.txt"}) {
+        jobContext.ClearCounts();
+        Walk(pattern, true, false, true);
+        EXPECT_EQ(0u, jobContext.deepCounts.files.load()) << pattern;
+        EXPECT_EQ(0u, jobContext.deepCounts.folders.load()) << pattern;
+        Walk(pattern, true, true, true);
+        EXPECT_EQ(0u, processedFiles.load() + processedFolders.load()) << pattern;
+    }
+    EXPECT_TRUE(Untouched(L"a.txt"));
+    EXPECT_TRUE(Untouched(L"x\\d.txt"));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(outside, &times));
+    EXPECT_TRUE(SameTime(oldTime, times.written));
+    DeleteFileW(outside.c_str());
+}
+
+TEST_F(WalkTest, VanishedSubFolderContributesNothingAndTheWalkGoesOn) {
+    MakeOld(L"s1\\held.txt");
+    MakeOld(L"s2\\held.txt");
+    MakeOld(L"z.txt");
+    HANDLE held[2] = {CreateFileW((dir / L"s1\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr),
+                      CreateFileW((dir / L"s2\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr)};
+    // At the first prompt, whichever folder it is in, the other folder disappears.
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 2, [&](HWND prompt) {
+        const PromptSeen seen = DescribePrompt(prompt);
+        if (!seen.Shows(L"held.txt"))
+            return;
+        const int other = seen.Shows(L"s1\\held.txt") ? 1 : 0;
+        if (held[other] != INVALID_HANDLE_VALUE) {
+            CloseHandle(held[other]);
+            held[other] = INVALID_HANDLE_VALUE;
+            RemoveTree(dir / (other ? L"s2" : L"s1"));
+        }
+    });
+    Walk(L"*.txt", true, true, false);
+    answerer.Seen();
+    for (HANDLE handle : held)
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    EXPECT_EQ(1u, answerer.Seen().size());
+    EXPECT_TRUE(Stamped(L"z.txt"));
+    EXPECT_EQ(2u, processedFiles.load()); // z.txt and the held file, skipped
+}
+
+TEST_F(WalkTest, TooLongPathsAreReportedAndNeverCut) {
+    // A folder chain whose last folder leaves room for short names only.
+    std::wstring folder = dir.Path();
+    std::wstring relative;
+    while (folder.size() < 235) {
+        folder += L"\\level";
+        relative += relative.empty() ? L"level" : L"\\level";
+    }
+    MakeFolder(folder);
+    const size_t room = 259 - folder.size() - 1; // longest name that still fits
+    const std::wstring fits = std::wstring(room - 1, L'f') + L"h";
+    const std::wstring cut(room, L'g');      // what a cut path would name
+    const std::wstring tooLong = cut + L"h"; // one character too long
+    MakeOld(relative + L"\\" + fits);
+    MakeOld(relative + L"\\" + cut);
+    WriteTextFile(folder + L"\\" + tooLong);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + tooLong).c_str()));
+
+    Walk(L"*h", true, false, false);
+    EXPECT_EQ(2u, jobContext.deepCounts.files.load());
+
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
+    Walk(L"*h", true, true, false);
+    const auto &seen = answerer.Seen();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_TRUE(seen[0].Shows(L"Kod błędu: 206"));
+    EXPECT_TRUE(seen[0].Shows(folder + L"\\" + tooLong));
+    EXPECT_TRUE(Stamped(relative + L"\\" + fits));
+    EXPECT_TRUE(Untouched(relative + L"\\" + cut));
+    EXPECT_EQ(2u, processedFiles.load());
+    EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
+}
+
+TEST_F(WalkTest, FolderWhoseContentsWouldNotFitIsNotEntered) {
+    std::wstring folder = dir.Path();
+    while (folder.size() < 240)
+        folder += L"\\level";
+    // The last folder's own path fits, but "folder\*" would not.
+    const std::wstring last = folder + L"\\" + std::wstring(258 - folder.size() - 1, L'z');
+    ASSERT_EQ(258u, last.size());
+    MakeFolder(last);
+    const bool created = GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES;
+    ASSERT_TRUE(created);
+    Walk(L"*", true, false, false);
+    const uint32_t folders = jobContext.deepCounts.folders.load();
+    EXPECT_GE(folders, 2u); // the chain and the last folder are counted
+    // In an apply pass the folder that cannot be entered is reported once.
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1);
+    Walk(L"*", true, true, false);
+    ASSERT_EQ(1u, answerer.Seen().size());
+    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 206"));
+    EXPECT_TRUE(answerer.Seen()[0].Shows(last));
+    EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
+}
+
+TEST_F(WalkTest, StopChosenInThePromptEndsTheWalkAtOnce) {
+    MakeOld(L"a\\1.txt");
+    MakeOld(L"b\\1.txt");
+    MakeOld(L"c\\1.txt");
+    MakeOld(L"top.txt");
+    HANDLE held = CreateFileW((dir / L"top.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDCANCEL);
+    Walk(L"*.txt", true, true, true);
+    answerer.Seen();
+    CloseHandle(held);
+    EXPECT_EQ(PhaseStopped, jobPhase.load());
+    EXPECT_TRUE(Untouched(L"a\\1.txt"));
+    EXPECT_TRUE(Untouched(L"b\\1.txt"));
+    EXPECT_TRUE(Untouched(L"c\\1.txt"));
+    EXPECT_EQ(0u, processedFolders.load());
+}
+
+TEST_F(WalkTest, StopFlagSeenAfterAnItemEndsTheWalk) {
+    MakeOld(L"a\\1.txt");
+    MakeOld(L"b\\1.txt");
+    MakeOld(L"top.txt");
+    HANDLE held = CreateFileW((dir / L"top.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    // A stop from outside while the prompt shows; the prompt itself answers "continue".
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1, [](HWND) { jobPhase = PhaseStopped; });
+    Walk(L"*.txt", true, true, true);
+    answerer.Seen();
+    CloseHandle(held);
+    EXPECT_EQ(1u, processedFiles.load());
+    EXPECT_TRUE(Untouched(L"a\\1.txt"));
+    EXPECT_TRUE(Untouched(L"b\\1.txt"));
+}
+
+} // namespace
