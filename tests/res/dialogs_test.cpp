@@ -133,10 +133,11 @@ const std::vector<Translated> chineseMain = {
     {1020, 169, 256, 50, 15, L"应用"},
 };
 
+// The product line is wider than in Polish: string 1 carries the translator's credit there.
 const std::vector<Translated> chineseAbout = {
     {9014, 10, 15, 20, 20, L""},
     {1, 338, 22, 50, 14, L"确定"},
-    {9009, 110, 20, 150, 16, L"Vandrel"},
+    {9009, 110, 20, 220, 16, L"Vandrel"},
     {9045, 110, 35, 150, 8, L"版权所有 © %s Marek Zawilski"},
     {9050, 120, 48, 60, 8, L"电子邮件："},
     {9011, 185, 48, 81, 8, L""},

@@ -28,7 +28,7 @@ const std::map<int, std::wstring> polishStrings = {
     {8, L"Przelicz pliki"},
     {9, L"Przerwij"},
     {16, L"autor@vandrel.example"},
-    {17, L"https://www.vandrel.example/"},
+    {17, L"http://vandrel.example/"},
     {18, L"Wersja %s dla Windows %s"},
     {32, L"%s\nPlik: %s"},
     {33, L"Błąd dostępu do pliku"},
@@ -51,7 +51,7 @@ const std::map<int, std::wstring> polishStrings = {
 };
 
 const std::map<int, std::wstring> chineseStrings = {
-    {1, L"Vandrel v2.0（简体中文翻译：林晓峰）"},
+    {1, L"Vandrel v2.0 汉化：林晓峰"},
     {3, L"yyyy'/'M'/'d'   'hh':'mm':'ss' 'tt"},
     {4, L"选择文件夹或文件："},
     {5, L"正在搜索...（文件：%u，文件夹：%u）"},
@@ -60,7 +60,7 @@ const std::map<int, std::wstring> chineseStrings = {
     {8, L"过滤"},
     {9, L"停止"},
     {16, L"autor@vandrel.example"},
-    {17, L"https://www.vandrel.example/"},
+    {17, L"http://vandrel.example/"},
     {18, L"Version %s for Windows %s"},
     {32, L"%s\n文件：%s"},
     {33, L"访问文件时出错"},
@@ -158,7 +158,7 @@ TEST_F(ProgramStrings, ContactAddressesAreUsable) {
         EXPECT_GT(at, 0u);
         EXPECT_NE(std::wstring::npos, mail.find(L'.', at));
         EXPECT_EQ(std::wstring::npos, mail.find(L':')) << "plain address, no scheme";
-        EXPECT_EQ(0u, strings.at(IDS_HOMEPAGE).rfind(L"https://", 0));
+        EXPECT_EQ(0u, strings.at(IDS_HOMEPAGE).rfind(L"http://", 0));
     }
 }
 
