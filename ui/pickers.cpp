@@ -25,19 +25,31 @@ const Picker pickers[3] = {
 // such a value as a change does not start further copies.
 bool settingPickers = false;
 
-void SetPicker(HWND dialog, int id, const SYSTEMTIME &time) {
+// What each picker shows, as far as the program knows. A cleared picker still shows a value,
+// but DTM_GETSYSTEMTIME does not give it.
+SYSTEMTIME shown[3];
+
+void SetPicker(HWND dialog, int index, const SYSTEMTIME &time) {
     settingPickers = true;
-    SendDlgItemMessageW(dialog, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+    SendDlgItemMessageW(dialog, pickers[index].id, DTM_SETSYSTEMTIME, GDT_VALID,
+                        reinterpret_cast<LPARAM>(&time));
     settingPickers = false;
+    shown[index] = time;
 }
 
-// Reads one picker into its value field and use flag. A cleared picker keeps the last value in
-// the field, whatever the platform leaves in the answer.
-void ReadPicker(HWND dialog, const Picker &picker) {
-    SYSTEMTIME time = (jobContext.*picker.time).Load();
+// Reads one picker into its value field and use flag. A cleared picker leaves the value it
+// shows in the field: the one the change notification carries when it sent it, else the last
+// one known.
+void ReadPicker(HWND dialog, int index, const NMDATETIMECHANGE *change) {
+    const Picker &picker = pickers[index];
+    SYSTEMTIME time = {};
     const LRESULT state = SendDlgItemMessageW(dialog, picker.id, DTM_GETSYSTEMTIME, 0,
                                               reinterpret_cast<LPARAM>(&time));
-    (jobContext.*picker.time).Store(time);
+    if (state == GDT_VALID)
+        shown[index] = time;
+    else if (change && change->st.wYear >= 1601)
+        shown[index] = change->st;
+    (jobContext.*picker.time).Store(shown[index]);
     jobContext.*picker.use = state == GDT_VALID ? 1 : 0;
 }
 
@@ -45,11 +57,11 @@ bool ControlHeld() {
     return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
 }
 
-void CopyIntoCheckedPickers(HWND dialog, const Picker &sender) {
-    const SYSTEMTIME time = (jobContext.*sender.time).Load();
-    for (const Picker &receiver : pickers)
-        if (receiver.id != sender.id && jobContext.*receiver.use)
-            SetPicker(dialog, receiver.id, time);
+void CopyIntoCheckedPickers(HWND dialog, int sender) {
+    const SYSTEMTIME time = (jobContext.*pickers[sender].time).Load();
+    for (int receiver = 0; receiver < 3; ++receiver)
+        if (receiver != sender && jobContext.*pickers[receiver].use)
+            SetPicker(dialog, receiver, time);
 }
 
 } // namespace
@@ -61,18 +73,22 @@ void SetPickerFormats(HWND dialog) {
 }
 
 void ShowPickerTimes(HWND dialog) {
-    for (const Picker &picker : pickers)
-        SetPicker(dialog, picker.id, (jobContext.*picker.time).Load());
+    for (int index = 0; index < 3; ++index)
+        SetPicker(dialog, index, (jobContext.*pickers[index].time).Load());
 }
 
 void OnPickerChanged(HWND dialog, const NMHDR *notification) {
     if (settingPickers)
         return;
-    for (const Picker &picker : pickers)
-        ReadPicker(dialog, picker);
-    if (ControlHeld())
-        for (const Picker &sender : pickers)
-            if (static_cast<int>(notification->idFrom) == sender.id)
-                CopyIntoCheckedPickers(dialog, sender);
+    const auto *change = reinterpret_cast<const NMDATETIMECHANGE *>(notification);
+    int sender = -1;
+    for (int index = 0; index < 3; ++index) {
+        const bool isSender = static_cast<int>(notification->idFrom) == pickers[index].id;
+        if (isSender)
+            sender = index;
+        ReadPicker(dialog, index, isSender ? change : nullptr);
+    }
+    if (sender >= 0 && ControlHeld())
+        CopyIntoCheckedPickers(dialog, sender);
     UpdateEnabling();
 }

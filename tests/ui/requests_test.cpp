@@ -1,0 +1,276 @@
+// The requests the dialog makes of the job controller: enabling, the filter's delayed recount,
+// the option boxes, Count/Stop, OK and Apply, and a picker change while a pass runs.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "res/resource.h"
+#include "ui/dialog_harness.h"
+
+using testsupport::TempDir;
+using testsupport::WriteTextFile;
+using uitest::MainDialogRun;
+
+namespace {
+
+class MainDialogRequests : public ::testing::Test {
+  protected:
+    // a.txt b.txt c.log, sub\d.txt sub\e.txt, sub\deeper\f.txt: flat 3 files and 1 folder,
+    // deep 6 files and 2 folders.
+    void MakeTree() {
+        WriteTextFile(dir_ / L"a.txt");
+        WriteTextFile(dir_ / L"b.txt");
+        WriteTextFile(dir_ / L"c.log");
+        WriteTextFile(dir_ / L"sub\\d.txt");
+        WriteTextFile(dir_ / L"sub\\e.txt");
+        WriteTextFile(dir_ / L"sub\\deeper\\f.txt");
+    }
+    void MakeManyFiles(int count) {
+        for (int i = 0; i < count; ++i)
+            WriteTextFile(dir_ / (L"file" + std::to_wstring(i) + L".dat"));
+    }
+    // Starts the dialog on the folder and waits for the first count to end.
+    MainDialogRun &Start() {
+        run_ = std::make_unique<MainDialogRun>(dir_.Path());
+        EXPECT_NE(run_->Window(), nullptr);
+        EXPECT_TRUE(testsupport::PumpUntil(
+            [&] { return !run_->Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 20000))
+            << "the first count did not end";
+        return *run_;
+    }
+    void SetAllPickers(const SYSTEMTIME &time) {
+        for (int id : {IDC_PICK_CREATED, IDC_PICK_MODIFIED, IDC_PICK_ACCESSED})
+            uitest::SetPickerTime(run_->Item(id), time);
+    }
+    FILETIME Written(const std::wstring &path) {
+        testsupport::ItemTimes times = {};
+        EXPECT_TRUE(testsupport::ReadTimes(path, &times)) << "cannot read " << path.size();
+        return times.written;
+    }
+
+    TempDir dir_;
+    std::unique_ptr<MainDialogRun> run_;
+};
+
+} // namespace
+
+TEST_F(MainDialogRequests, EnablingFollowsTheFilterAndThePickers) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    struct Case {
+        const wchar_t *filter;
+        bool usable;
+    } cases[] = {{L"", false},     {L".", false},  {L"..", false},
+                 {L"*.txt", true}, {L"...", true}, {L"a?.txt", true}};
+    for (const Case &c : cases) {
+        run.SetFilter(c.filter);
+        EXPECT_EQ(run.Enabled(IDC_COUNT), c.usable) << "filter " << c.usable;
+        EXPECT_EQ(run.Enabled(IDOK), c.usable);
+        EXPECT_EQ(run.Enabled(IDC_APPLY), c.usable);
+    }
+    // All three pickers off: nothing to write, but counting still makes sense.
+    for (int id : {IDC_PICK_CREATED, IDC_PICK_MODIFIED, IDC_PICK_ACCESSED}) {
+        EXPECT_TRUE(run.Enabled(IDOK));
+        ASSERT_TRUE(uitest::ClickPickerBox(run.Item(id)));
+    }
+    EXPECT_EQ(jobContext.useCreated + jobContext.useModified + jobContext.useAccessed, 0);
+    EXPECT_TRUE(run.Enabled(IDC_COUNT));
+    EXPECT_FALSE(run.Enabled(IDOK));
+    EXPECT_FALSE(run.Enabled(IDC_APPLY));
+    ASSERT_TRUE(uitest::ClickPickerBox(run.Item(IDC_PICK_ACCESSED)));
+    EXPECT_EQ(jobContext.useAccessed, 1);
+    EXPECT_TRUE(run.Enabled(IDOK));
+    EXPECT_TRUE(run.Enabled(IDC_APPLY));
+}
+
+TEST_F(MainDialogRequests, FilterIsRecountedFiveSecondsAfterTheLastEdit) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    run.MarkStatus();
+    const DWORD start = GetTickCount();
+    run.SetFilter(L"*.t");
+    EXPECT_EQ(jobContext.flatCounts.files, 0u) << "an edit makes the counts stale";
+    Sleep(3000);
+    run.SetFilter(L"*.txt");
+    const DWORD lastEdit = GetTickCount();
+    while (GetTickCount() - start < 6500)
+        Sleep(50);
+    EXPECT_TRUE(run.StatusMarked()) << "counted 5 s after the first edit, not the last";
+    EXPECT_EQ(jobContext.flatCounts.files, 0u);
+    ASSERT_TRUE(run.WaitForJobEnd(10000));
+    const DWORD counted = GetTickCount() - lastEdit;
+    EXPECT_GE(counted, 4900u);
+    EXPECT_EQ(jobContext.flatCounts.files, 2u); // a.txt and b.txt
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 2");
+}
+
+TEST_F(MainDialogRequests, ClearingTheFilterKillsThePendingRecount) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    run.MarkStatus();
+    run.SetFilter(L"*.log");
+    Sleep(1000);
+    run.SetFilter(L"");
+    Sleep(5500);
+    EXPECT_TRUE(run.StatusMarked());
+    EXPECT_EQ(jobPhase, PhaseIdle);
+}
+
+TEST_F(MainDialogRequests, ProgramFillingTheFilterArmsNoRecount) {
+    MakeTree();
+    const DWORD start = GetTickCount();
+    MainDialogRun &run = Start();
+    run.MarkStatus();
+    while (GetTickCount() - start < 7000)
+        Sleep(50);
+    EXPECT_TRUE(run.StatusMarked()) << "a count ran after the start-up count";
+}
+
+TEST_F(MainDialogRequests, IncludeSubfoldersCountsOncePerMode) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 3");
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_SUBFOLDERS));
+    ASSERT_TRUE(run.WaitForJobEnd());
+    EXPECT_EQ(jobContext.includeSubfolders, 1);
+    EXPECT_EQ(jobContext.deepCounts.files, 6u);
+    EXPECT_EQ(jobContext.deepCounts.folders, 2u);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 6");
+    // Both modes counted now: a switch only shows the kept counts (marked here, so a fresh count
+    // would show through).
+    jobContext.flatCounts.files = 77;
+    ASSERT_TRUE(run.Click(IDC_SUBFOLDERS));
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 77");
+    jobContext.deepCounts.files = 88;
+    ASSERT_TRUE(run.Click(IDC_SUBFOLDERS));
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 88");
+    Sleep(700);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 88") << "no count may follow";
+    EXPECT_EQ(jobContext.deepCounts.files, 88u);
+    EXPECT_EQ(jobContext.flatCounts.files, 77u);
+}
+
+TEST_F(MainDialogRequests, ModeCountedAsEmptyIsCountedAgain) {
+    MainDialogRun &run = Start(); // an empty folder: 0 files and 0 folders in both modes
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 0");
+    // Deep mode, never counted, then back to the flat mode whose count was 0 and 0: both count.
+    for (int i = 0; i < 2; ++i) {
+        WriteTextFile(dir_ / (L"new" + std::to_wstring(i) + L".txt"));
+        run.MarkStatus();
+        ASSERT_TRUE(run.Click(IDC_SUBFOLDERS));
+        ASSERT_TRUE(run.WaitForJobEnd()) << "switch " << i << " did not count";
+        EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: " + std::to_wstring(i + 1));
+    }
+    // The deep mode now holds a count of 1: it is shown, not counted again.
+    WriteTextFile(dir_ / L"new2.txt");
+    ASSERT_TRUE(run.Click(IDC_SUBFOLDERS));
+    Sleep(700);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 1");
+}
+
+TEST_F(MainDialogRequests, ApplyToFoldersOnlyRefreshesTheLine) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    jobContext.flatCounts.files = 5;
+    jobContext.flatCounts.folders = 4;
+    ASSERT_TRUE(run.Click(IDC_APPLY_TO_FOLDERS));
+    EXPECT_EQ(jobContext.applyToFolders, 1);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 5, folderów: 4");
+    ASSERT_TRUE(run.Click(IDC_APPLY_TO_FOLDERS));
+    EXPECT_EQ(jobContext.applyToFolders, 0);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 5");
+    Sleep(700);
+    EXPECT_EQ(jobContext.flatCounts.files, 5u) << "no count may follow";
+    EXPECT_EQ(jobPhase, PhaseIdle);
+}
+
+TEST_F(MainDialogRequests, CountButtonRecountsTheEditedFilterAtOnce) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    run.SetFilter(L"*.log");
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_COUNT));
+    ASSERT_TRUE(run.WaitForJobEnd());
+    EXPECT_EQ(jobContext.flatCounts.files, 1u);
+    // The click also killed the filter's timer: no second count 5 s after the edit.
+    run.MarkStatus();
+    Sleep(5500);
+    EXPECT_TRUE(run.StatusMarked());
+}
+
+TEST_F(MainDialogRequests, ApplyStaysOpenAndOkClosesAfterTheJob) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    const SYSTEMTIME first = testsupport::MakeLocalTime(2004, 5, 6, 7, 8, 9);
+    SetAllPickers(first);
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(run.WaitForJobEnd());
+    EXPECT_FALSE(run.WaitClosed(500)) << "Apply leaves the dialog open";
+    for (const wchar_t *name : {L"a.txt", L"b.txt", L"c.log"})
+        EXPECT_TRUE(testsupport::SameTime(Written(dir_ / name), testsupport::LocalToUtc(first)))
+            << "not stamped by Apply";
+    EXPECT_FALSE(
+        testsupport::SameTime(Written(dir_ / L"sub\\d.txt"), testsupport::LocalToUtc(first)))
+        << "sub-folders were not asked for";
+
+    const SYSTEMTIME second = testsupport::MakeLocalTime(2011, 12, 13, 14, 15, 16);
+    SetAllPickers(second);
+    ASSERT_TRUE(run.Click(IDOK));
+    ASSERT_TRUE(run.WaitClosed(20000)) << "OK closes the dialog when its job ends";
+    EXPECT_EQ(run.Result(), 0);
+    for (const wchar_t *name : {L"a.txt", L"b.txt", L"c.log"})
+        EXPECT_TRUE(testsupport::SameTime(Written(dir_ / name), testsupport::LocalToUtc(second)))
+            << "not stamped by OK";
+}
+
+TEST_F(MainDialogRequests, StopDuringAPassEmptiesTheStatusLine) {
+    MakeManyFiles(600);
+    MainDialogRun &run = Start();
+    SetAllPickers(testsupport::MakeLocalTime(2003, 3, 3, 3, 3, 3));
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [] { return jobPhase == PhaseApplying && processedFiles >= 5; }, 20000));
+    EXPECT_EQ(run.Text(IDC_COUNT), LoadText(IDS_STOP));
+    ASSERT_TRUE(run.Click(IDC_COUNT)) << "Stop is enabled while a pass runs";
+    ASSERT_TRUE(run.WaitForJobEnd());
+    EXPECT_EQ(run.Text(IDC_STATUS), L"");
+    EXPECT_LT(processedFiles, 600u) << "the pass was not stopped";
+    EXPECT_EQ(jobContext.flatCounts.files, 600u) << "a stopped apply keeps the counts";
+    EXPECT_EQ(run.Text(IDC_COUNT), LoadText(IDS_COUNT));
+    EXPECT_TRUE(run.Enabled(IDC_APPLY));
+    EXPECT_FALSE(run.WaitClosed(300));
+}
+
+TEST_F(MainDialogRequests, PickerChangedDuringAPassReachesTheLaterItems) {
+    MakeManyFiles(600);
+    MainDialogRun &run = Start();
+    const SYSTEMTIME before = testsupport::MakeLocalTime(2002, 2, 2, 2, 2, 2);
+    SetAllPickers(before);
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [] { return jobPhase == PhaseApplying && processedFiles >= 20; }, 20000));
+    run.StepPicker(IDC_PICK_MODIFIED);
+    const SYSTEMTIME after = uitest::PickerTime(run.Item(IDC_PICK_MODIFIED));
+    const unsigned changedAt = processedFiles;
+    ASSERT_FALSE(uitest::SameDateTime(before, after));
+    ASSERT_TRUE(run.WaitForJobEnd(30000));
+    ASSERT_LT(changedAt, 600u) << "the pass ended before the change";
+    int old = 0, fresh = 0;
+    for (int i = 0; i < 600; ++i) {
+        const FILETIME written = Written(dir_ / (L"file" + std::to_wstring(i) + L".dat"));
+        if (testsupport::SameTime(written, testsupport::LocalToUtc(before)))
+            ++old;
+        else if (testsupport::SameTime(written, testsupport::LocalToUtc(after)))
+            ++fresh;
+    }
+    EXPECT_EQ(old + fresh, 600);
+    EXPECT_GE(old, 20);
+    EXPECT_GE(fresh, 1) << "items stamped after the change got the old value";
+}

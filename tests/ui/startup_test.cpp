@@ -1,0 +1,204 @@
+// Start-up of the real dialog: the first target from the command line, the first count, the
+// prompt for a path that cannot be opened, answered both ways.
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "res/resource.h"
+#include "ui/dialog_harness.h"
+
+using testsupport::TempDir;
+using testsupport::WriteTextFile;
+using uitest::MainDialogRun;
+
+namespace {
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    return path;
+}
+
+std::wstring LastComponent(const std::wstring &path) {
+    return PathFindFileNameW(path.c_str());
+}
+
+// The prompt that start-up shows for a path it cannot open, answered with the button whose
+// text is the given string; returns all texts the prompt showed.
+std::wstring AnswerStartupPrompt(MainDialogRun &run, UINT answer) {
+    HWND prompt = uitest::FindThreadDialog(run.ThreadId(), nullptr, 10000);
+    EXPECT_NE(prompt, nullptr) << "no prompt for the path";
+    if (!prompt)
+        return L"";
+    const std::wstring texts = uitest::AllTexts(prompt);
+    HWND button = uitest::FindButton(prompt, LoadText(answer));
+    EXPECT_NE(button, nullptr) << "prompt without the answer; it shows:\n"
+                               << std::string(texts.begin(), texts.end());
+    if (button)
+        PostMessageW(button, BM_CLICK, 0, 0);
+    return texts;
+}
+
+void ExpectPlaceholder(MainDialogRun &run) {
+    EXPECT_EQ(run.Text(IDC_FILTER), L"");
+    EXPECT_EQ(run.Text(IDC_TARGET_NAME), LastComponent(ProgramFolder()));
+    EXPECT_STREQ(jobContext.folder, ProgramFolder().c_str());
+    EXPECT_FALSE(run.Enabled(IDC_COUNT));
+    EXPECT_FALSE(run.Enabled(IDOK));
+    EXPECT_FALSE(run.Enabled(IDC_APPLY));
+    EXPECT_EQ(run.Text(IDC_STATUS), L"");
+}
+
+} // namespace
+
+TEST(MainDialogStartup, WithoutCommandLineShowsTheProgramFolderAndCountsNothing) {
+    MainDialogRun run(L"");
+    ASSERT_NE(run.Window(), nullptr);
+    ExpectPlaceholder(run);
+    // The filter controls stand where the two never-used check boxes were.
+    EXPECT_TRUE(IsWindowVisible(run.Item(IDC_FILTER)));
+    EXPECT_TRUE(IsWindowVisible(run.Item(IDC_COUNT)));
+    EXPECT_FALSE(IsWindowVisible(run.Item(IDC_ALL_OF_TYPE)));
+    EXPECT_FALSE(IsWindowVisible(run.Item(IDC_ALL_IN_FOLDER)));
+    Sleep(500);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"") << "nothing may be counted for the placeholder";
+    EXPECT_EQ(jobPhase, PhaseIdle);
+}
+
+TEST(MainDialogStartup, QuotedFolderLosesBothQuotesAndIsCounted) {
+    TempDir dir;
+    WriteTextFile(dir / L"a.txt");
+    WriteTextFile(dir / L"b.txt");
+    testsupport::MakeFolder(dir / L"sub");
+    MainDialogRun run(L"\"" + dir.Path() + L"\"");
+    ASSERT_NE(run.Window(), nullptr);
+    EXPECT_STREQ(jobContext.folder, dir.Path().c_str());
+    EXPECT_EQ(run.Text(IDC_FILTER), L"*.*");
+    EXPECT_EQ(run.Text(IDC_TARGET_NAME), LastComponent(dir.Path()));
+    // The first count runs by itself: two files, one sub-folder.
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 10000));
+    EXPECT_EQ(jobContext.flatCounts.files, 2u);
+    EXPECT_EQ(jobContext.flatCounts.folders, 1u);
+    EXPECT_TRUE(run.Enabled(IDC_COUNT));
+    EXPECT_TRUE(run.Enabled(IDOK));
+    EXPECT_TRUE(run.Enabled(IDC_APPLY));
+}
+
+TEST(MainDialogStartup, UnquotedFileBecomesItsFolderAndItsName) {
+    TempDir dir;
+    WriteTextFile(dir / L"only.txt");
+    WriteTextFile(dir / L"other.txt");
+    MainDialogRun run(dir / L"only.txt");
+    ASSERT_NE(run.Window(), nullptr);
+    EXPECT_STREQ(jobContext.folder, dir.Path().c_str());
+    EXPECT_STREQ(jobContext.pattern, L"only.txt");
+    EXPECT_EQ(run.Text(IDC_FILTER), L"only.txt");
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return jobContext.flatCounts.files == 1; }, 10000));
+}
+
+TEST(MainDialogStartup, QuotedPathWithArgumentIsOnePathAndContinueKeepsThePlaceholder) {
+    TempDir dir;
+    WriteTextFile(dir / L"a.txt");
+    // Taken whole: the inner quote and the argument belong to the path, which does not exist.
+    MainDialogRun run(L"\"" + (dir / L"a.txt") + L"\" /extra");
+    AnswerStartupPrompt(run, IDS_CONTINUE);
+    ASSERT_NE(run.Window(), nullptr);
+    ExpectPlaceholder(run);
+}
+
+TEST(MainDialogStartup, MissingPathContinueLeavesTheProgramFolderWithoutCount) {
+    TempDir dir;
+    MainDialogRun run(dir / L"does-not-exist.txt");
+    const std::wstring texts = AnswerStartupPrompt(run, IDS_CONTINUE);
+    EXPECT_NE(texts.find(L"does-not-exist.txt"), std::wstring::npos);
+    ASSERT_NE(run.Window(), nullptr);
+    ExpectPlaceholder(run);
+    Sleep(300);
+    EXPECT_EQ(run.Text(IDC_STATUS), L"");
+}
+
+TEST(MainDialogStartup, PathLongerThanTheFieldIsReportedNotCut) {
+    TempDir dir;
+    // The first 259 characters name an existing folder: a cut path would open it.
+    std::wstring folder = dir.Path() + L"\\";
+    while (folder.size() < 240)
+        folder += L"d";
+    testsupport::MakeFolder(folder);
+    ASSERT_TRUE(PathIsDirectoryW(folder.c_str()));
+    std::wstring tooLong = folder + L"\\";
+    while (tooLong.size() < 259)
+        tooLong += L"e";
+    testsupport::MakeFolder(tooLong);
+    tooLong += L"\\and-more-beyond-the-field";
+    MainDialogRun run(tooLong);
+    const std::wstring texts = AnswerStartupPrompt(run, IDS_CONTINUE);
+    EXPECT_NE(texts.find(L"206"), std::wstring::npos) << "the prompt names error 206";
+    ASSERT_NE(run.Window(), nullptr);
+    ExpectPlaceholder(run);
+}
+
+// "Close the program" ends the whole process at once with exit code 0: the real program.
+TEST(MainDialogStartup, MissingPathCloseProgramEndsTheProcessWithZero) {
+    TempDir dir;
+    std::wstring commandLine =
+        L"\"" + testsupport::BuildPath(L"Vandrel.exe") + L"\" " + (dir / L"gone.txt");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    const std::wstring closeText = LoadText(IDS_CLOSE_PROGRAM);
+    HWND button = nullptr;
+    bool mainDialogShown = false;
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] {
+            for (HWND window : uitest::VisibleWindowsOf(process.dwProcessId)) {
+                if (GetDlgItem(window, IDC_STATUS))
+                    mainDialogShown = true;
+                if (HWND found = uitest::FindButton(window, closeText))
+                    button = found;
+            }
+            return button != nullptr;
+        },
+        15000));
+    EXPECT_FALSE(mainDialogShown) << "the prompt comes before the main dialog shows";
+    PostMessageW(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    if (exitCode == STILL_ACTIVE)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+TEST(MainDialogLifecycle, CancelClosesWithResultZero) {
+    MainDialogRun run(L"");
+    ASSERT_NE(run.Window(), nullptr);
+    EXPECT_TRUE(run.Click(IDCANCEL));
+    ASSERT_TRUE(run.WaitClosed(5000));
+    EXPECT_EQ(run.Result(), 0);
+}
+
+TEST(MainDialogLifecycle, EscapeAndCloseBoxCloseAsCancel) {
+    {
+        MainDialogRun run(L"");
+        ASSERT_NE(run.Window(), nullptr);
+        PostMessageW(run.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        ASSERT_TRUE(run.WaitClosed(5000));
+        EXPECT_EQ(run.Result(), 0);
+    }
+    {
+        MainDialogRun run(L"");
+        ASSERT_NE(run.Window(), nullptr);
+        PostMessageW(run.Item(IDC_FILTER), WM_KEYDOWN, VK_ESCAPE, 0);
+        ASSERT_TRUE(run.WaitClosed(5000));
+        EXPECT_EQ(run.Result(), 0);
+    }
+}
