@@ -146,6 +146,22 @@ TEST(AboutBox, ShowsEveryTextOfThePolishBox) {
     EXPECT_EQ(L"&OK", WindowText(box.Item(IDOK)));
 }
 
+TEST(AboutBoxChinese, ShowsTheChineseTextsWithTheSameFilling) {
+    ASSERT_TRUE(testsupport::IsChineseUi());
+    ModelessAboutBox box;
+    ASSERT_NE(nullptr, box.Get());
+    EXPECT_EQ(std::wstring(LoadText(IDS_PRODUCT)), WindowText(box.Item(IDC_ABOUT_PRODUCT)));
+    EXPECT_EQ(0u, WindowText(box.Item(IDC_ABOUT_PRODUCT)).find(L"Vandrel v2.0"));
+    EXPECT_EQ(L"Version 2.0.3680.7000 for Windows XP/Vista/7",
+              WindowText(box.Item(IDC_ABOUT_VERSION)));
+    const std::wstring notice = WindowText(box.Item(IDC_ABOUT_NOTICE));
+    EXPECT_NE(std::wstring::npos, notice.find(CurrentYearRange())) << notice.c_str();
+    EXPECT_EQ(std::wstring::npos, notice.find(L'%'));
+    EXPECT_EQ(abouttest::SupportAddress(), WindowText(box.Item(IDC_ABOUT_MAIL)));
+    EXPECT_EQ(abouttest::Homepage(), WindowText(box.Item(IDC_ABOUT_HOME)));
+    EXPECT_EQ(1, FontOf(box.Item(IDC_ABOUT_HOME)).lfUnderline);
+}
+
 TEST(AboutBox, ShowsTheIconAt128AndTakesItAt16AsItsSmallWindowIcon) {
     ModelessAboutBox box;
     ASSERT_NE(nullptr, box.Get());
@@ -220,6 +236,43 @@ TEST(AboutBoxFonts, HeightsOfProductLineAndParagraphFollowTheScreen) {
     ASSERT_NE(nullptr, box.Get());
     EXPECT_EQ(dpi == 120 ? -20 : -16, FontOf(box.Item(IDC_ABOUT_PRODUCT)).lfHeight);
     EXPECT_EQ(dpi == 120 ? -12 : -9, FontOf(box.Item(IDC_ABOUT_INFO)).lfHeight);
+}
+
+TEST(AboutBoxScreenResolution, ProductLineAndParagraphGrowAt120DotsPerInch) {
+    // The prefix's resolution setting is read when a process starts: the font check above runs
+    // again in a new copy of this program, with the setting at 120 for as long as it runs.
+    int exitCode = -1;
+    {
+        abouttest::SavedRegistryValue saved(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
+                                            L"LogPixels");
+        const DWORD dpi = 120;
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
+                                                 L"LogPixels", REG_DWORD, &dpi, sizeof dpi));
+        SetEnvironmentVariableW(L"VANDREL_EXPECTED_DPI", L"120");
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring commandLine = L"\"" + std::wstring(self) +
+                                   L"\" --gtest_filter=AboutBoxFonts."
+                                   L"HeightsOfProductLineAndParagraphFollowTheScreen";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child = {};
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                            nullptr, nullptr, &startup, &child);
+        SetEnvironmentVariableW(L"VANDREL_EXPECTED_DPI", nullptr);
+        ASSERT_TRUE(started);
+        testsupport::PumpUntil(
+            [&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(child.hProcess, &code);
+        exitCode = static_cast<int>(code);
+        if (code == STILL_ACTIVE)
+            TerminateProcess(child.hProcess, 1);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    EXPECT_EQ(0, exitCode) << "the box at 120 dots per inch: product line -20, paragraph -12";
+    EXPECT_EQ(96, ScreenDotsPerInch()) << "this process keeps its resolution";
 }
 
 TEST(AboutBox, AnswersEachStaticWithItsTextColourOnTheSystemBackground) {
