@@ -202,3 +202,22 @@ TEST(MainDialogLifecycle, EscapeAndCloseBoxCloseAsCancel) {
         EXPECT_EQ(run.Result(), 0);
     }
 }
+
+TEST(MainDialogChinese, ShowsTheChineseResources) {
+    ASSERT_TRUE(testsupport::IsChineseUi());
+    TempDir dir;
+    WriteTextFile(dir / L"a.txt");
+    testsupport::MakeFolder(dir / L"sub");
+    MainDialogRun run(dir.Path());
+    ASSERT_NE(run.Window(), nullptr);
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 10000));
+    // The Chinese status text has no ASCII comma: the folder count always stays.
+    EXPECT_EQ(run.Text(IDC_STATUS), L"文件：1，文件夹：1");
+    EXPECT_EQ(run.Text(IDC_COUNT), L"过滤");
+    const std::wstring caption = testsupport::WindowText(run.Window());
+    bool chineseCaption = false;
+    for (wchar_t c : caption)
+        chineseCaption = chineseCaption || (c >= 0x4E00 && c <= 0x9FFF);
+    EXPECT_TRUE(chineseCaption) << "the dialog's caption comes from the Chinese template";
+}
