@@ -220,18 +220,20 @@ JobEnd RunPasses(uint32_t job) {
     }
 }
 
+// Runs one job. Ends by reporting the controller's end, before it may close the dialog.
 void RunJob(uint32_t job) {
     AcquireTurn();
-    if (Replaced(job)) {
-        // A newer request came before this one could start: it runs instead.
-        ReleaseTurn();
-        return;
+    // A newer request that came before this one could start, or while it ran, takes over: the
+    // newer job owns the phase, the mode and the controls from here on.
+    JobEnd end = JobEnd::Replaced;
+    if (!Replaced(job)) {
+        processedFiles = 0;
+        processedFolders = 0;
+        end = RunPasses(job);
     }
-    processedFiles = 0;
-    processedFolders = 0;
-    if (RunPasses(job) == JobEnd::Replaced) {
-        // The newer job owns the phase, the mode and the controls from here on.
+    if (end == JobEnd::Replaced) {
         ReleaseTurn();
+        ControllerEnded();
         return;
     }
     ShowStatus();
@@ -239,13 +241,10 @@ void RunJob(uint32_t job) {
     jobPhase = PhaseIdle;
     const bool close = closeWhenDone == 1;
     ReleaseTurn();
-    if (close) {
-        // The dialog may wait for the controllers while it closes: this one counts as ended.
-        ControllerEnded();
-        SendMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
+    // The dialog may wait for the controllers while it closes: this one counts as ended.
     ControllerEnded();
+    if (close)
+        SendMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0);
 }
 
 void RunStop() {
