@@ -162,17 +162,20 @@ TEST_F(WalkTest, VanishedSubFolderContributesNothingAndTheWalkGoesOn) {
                       CreateFileW((dir / L"s2\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, 0, nullptr)};
     // At the first prompt, whichever folder it is in, the other folder disappears.
-    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 2, [&](HWND prompt) {
-        const PromptSeen seen = DescribePrompt(prompt);
-        if (!seen.Shows(L"held.txt"))
-            return;
-        const int other = seen.Shows(L"s1\\held.txt") ? 1 : 0;
-        if (held[other] != INVALID_HANDLE_VALUE) {
-            CloseHandle(held[other]);
-            held[other] = INVALID_HANDLE_VALUE;
-            RemoveTree(dir / (other ? L"s2" : L"s1"));
-        }
-    });
+    PromptAnswerer answerer(
+        Text(IDS_PRODUCT), IDOK, 2,
+        [&](HWND prompt) {
+            const PromptSeen seen = DescribePrompt(prompt);
+            if (!seen.Shows(L"held.txt"))
+                return;
+            const int other = seen.Shows(L"s1\\held.txt") ? 1 : 0;
+            if (held[other] != INVALID_HANDLE_VALUE) {
+                CloseHandle(held[other]);
+                held[other] = INVALID_HANDLE_VALUE;
+                RemoveTree(dir / (other ? L"s2" : L"s1"));
+            }
+        },
+        1500); // a second prompt would be a fault: do not wait long for it
     Walk(L"*.txt", true, true, false);
     answerer.Seen();
     for (HANDLE handle : held)
