@@ -2,6 +2,9 @@
 // browser, a pick that cannot be opened, and the icons and brushes that must not pile up.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -206,6 +209,18 @@ TEST_F(TargetSelection, ReplacedIconsAndStaticBrushesDoNotPileUp) {
 
 namespace {
 
+std::wstring TreeCaretText(HWND tree) {
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = TreeView_GetSelection(tree);
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (!item.hItem || !TreeView_GetItem(tree, &item))
+        return L"";
+    return text;
+}
+
 // Presses Browse and picks a path in the shell's own folder browser; returns once the browser
 // has closed.
 bool BrowseTo(MainDialogRun &run, const std::wstring &path) {
@@ -218,8 +233,16 @@ bool BrowseTo(MainDialogRun &run, const std::wstring &path) {
         ADD_FAILURE() << "no browser";
         return false;
     }
-    // The browser answers through its dialog result, not SendMessage's: the outcome tells.
-    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+    // The browser fills its tree after it shows: select until the tree's caret is on the item
+    // (the browser answers through its dialog result, not through SendMessage's).
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    const bool selected = testsupport::PumpUntil(
+        [&] {
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+            return TreeCaretText(tree) == Name(path);
+        },
+        10000);
+    EXPECT_TRUE(selected) << "the browser did not select the item";
     PostMessageW(browser, WM_COMMAND, IDOK, 0);
     return testsupport::PumpUntil([&] { return !IsWindow(browser); }, 10000);
 }
