@@ -229,6 +229,12 @@ TEST_F(DropOnMainDialog, APathLongerThanThePathFieldIsRefusedLikeAnUnopenableOne
     EXPECT_TRUE(WaitForCount(CountsText(2)));
 }
 
+TEST_F(DropOnMainDialog, ClosingTheDialogRevokesTheRegistration) {
+    DestroyWindow(dialog_);
+    EXPECT_EQ(nullptr, dropTarget->window);
+    dialog_ = nullptr;
+}
+
 TEST_F(DropOnMainDialog, TwoItemsChangeNothing) {
     TestDataObject *data = new TestDataObject;
     data->SetFiles({second_ + L"\\c.txt", second_ + L"\\d.txt"});

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "app/job_context.h"
@@ -347,6 +348,40 @@ TEST(DropTargetObject, NotRegisteredWithoutAnObject) {
     EXPECT_EQ(DRAGDROP_E_NOTREGISTERED, RevokeDragDrop(dialog));
     RevokeDropTarget();
     DestroyWindow(dialog);
+}
+
+// OLE cannot start in a thread that joined the multithreaded apartment: the object is made, but
+// the dialog does not register it and keeps its template captions out of it.
+TEST(DropTargetObject, WithoutOleTheDialogTakesNoDrops) {
+    struct Outcome {
+        HRESULT oleInitResult = S_OK;
+        HWND window = reinterpret_cast<HWND>(1);
+        int imageType = 0;
+        std::wstring dropMessage = L"unset";
+        bool created = false;
+    } outcome;
+    std::thread thread([&outcome] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        dropTarget = new CVandrel;
+        HWND dialog = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr,
+                                         TemplateOnlyProc, 0);
+        outcome.created = dialog != nullptr;
+        RegisterDropTarget(dialog);
+        outcome.oleInitResult = dropTarget->oleInitResult;
+        outcome.window = dropTarget->window;
+        outcome.imageType = dropTarget->imageType;
+        outcome.dropMessage = dropTarget->dropMessage;
+        RevokeDropTarget();
+        DestroyWindow(dialog);
+        std::exchange(dropTarget, nullptr)->Release();
+        CoUninitialize();
+    });
+    thread.join();
+    ASSERT_TRUE(outcome.created);
+    EXPECT_TRUE(FAILED(outcome.oleInitResult));
+    EXPECT_EQ(nullptr, outcome.window);
+    EXPECT_EQ(DROPIMAGE_LABEL, outcome.imageType);
+    EXPECT_EQ(L"", outcome.dropMessage);
 }
 
 TEST(ReadDroppedFile, AnswersByThePathsInTheData) {
