@@ -87,6 +87,20 @@ BOOL CALLBACK CollectText(HWND window, LPARAM param) {
     return TRUE;
 }
 
+struct ProcessWindows {
+    DWORD processId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
+    auto *query = reinterpret_cast<ProcessWindows *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == query->processId && IsWindowVisible(window))
+        query->windows.push_back(window);
+    return TRUE;
+}
+
 } // namespace
 
 MainDialogRun::MainDialogRun(const std::wstring &commandLine) : commandLine_(commandLine) {
@@ -205,20 +219,8 @@ HWND FindButton(HWND dialog, const std::wstring &text) {
 }
 
 std::vector<HWND> VisibleWindowsOf(DWORD processId) {
-    struct Query {
-        DWORD processId;
-        std::vector<HWND> windows;
-    } query = {processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto *q = reinterpret_cast<Query *>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == q->processId && IsWindowVisible(window))
-                q->windows.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+    ProcessWindows query = {processId, {}};
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&query));
     return query.windows;
 }
 
