@@ -288,6 +288,11 @@ bool ControllerRunning() {
     return runningControllers > 0;
 }
 
+void WaitUntilNoController() {
+    while (ControllerRunning())
+        WaitForSingleObject(ControllerEndedEvent(), INFINITE);
+}
+
 void EndJobAndWait() {
     if (!ControllerRunning())
         return;

@@ -12,6 +12,9 @@ void StartJobThread();
 void EndJobAndWait();
 // True while any controller thread is running.
 bool ControllerRunning();
+// Blocks until no controller is running, without handling any message: only for a caller that
+// owns no window the controllers talk to (the benchmark runs the engine without a dialog).
+void WaitUntilNoController();
 
 // The dialog's timer that refreshes the status line while a pass runs.
 constexpr UINT_PTR ProgressTimer = 1;
