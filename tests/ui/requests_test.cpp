@@ -274,3 +274,53 @@ TEST_F(MainDialogRequests, PickerChangedDuringAPassReachesTheLaterItems) {
     EXPECT_GE(old, 20);
     EXPECT_GE(fresh, 1) << "items stamped after the change got the old value";
 }
+
+TEST_F(MainDialogRequests, CancelDuringAPassClosesAtOnceAndTheWalkEndsWithIt) {
+    MakeManyFiles(600);
+    MainDialogRun &run = Start();
+    SetAllPickers(testsupport::MakeLocalTime(2007, 7, 7, 7, 7, 7));
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [] { return jobPhase == PhaseApplying && processedFiles >= 5; }, 20000));
+    PostMessageW(run.Item(IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(run.WaitClosed(5000)) << "Cancel must not wait for the pass";
+    EXPECT_EQ(run.Result(), 0);
+    // Nothing is stamped once the dialog is gone.
+    const unsigned after = processedFiles;
+    Sleep(500);
+    EXPECT_EQ(processedFiles, after);
+    EXPECT_LT(after, 600u);
+    EXPECT_EQ(taskbarList.load(), nullptr);
+}
+
+TEST_F(MainDialogRequests, TaskbarButtonObjectIsMadeOnceAndReleasedOnClose) {
+    MainDialogRun &run = Start();
+    const UINT created = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    SendMessageW(run.Window(), created, 0, 0);
+    ITaskbarList3 *first = taskbarList;
+    ASSERT_NE(first, nullptr) << "no taskbar object";
+    SendMessageW(run.Window(), created, 0, 0);
+    EXPECT_EQ(taskbarList.load(), first) << "made again for a second announcement";
+    EXPECT_TRUE(run.Click(IDCANCEL));
+    ASSERT_TRUE(run.WaitClosed(5000));
+    EXPECT_EQ(taskbarList.load(), nullptr);
+}
+
+TEST_F(MainDialogRequests, OkDuringAPassReplacesItAndEveryItemGetsTheNewValue) {
+    MakeManyFiles(300);
+    MainDialogRun &run = Start();
+    SetAllPickers(testsupport::MakeLocalTime(2008, 8, 8, 8, 8, 8));
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [] { return jobPhase == PhaseApplying && processedFiles >= 5; }, 20000));
+    // A picker change enables OK again while the pass runs.
+    run.StepPicker(IDC_PICK_MODIFIED);
+    const SYSTEMTIME chosen = uitest::PickerTime(run.Item(IDC_PICK_MODIFIED));
+    ASSERT_TRUE(run.Click(IDOK));
+    ASSERT_TRUE(run.WaitClosed(30000)) << "OK closes the dialog when its own job ends";
+    for (int i = 0; i < 300; ++i) {
+        const std::wstring name = L"file" + std::to_wstring(i) + L".dat";
+        ASSERT_TRUE(testsupport::SameTime(Written(dir_ / name), testsupport::LocalToUtc(chosen)))
+            << "item " << i << " missed the new value";
+    }
+}

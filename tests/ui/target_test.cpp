@@ -308,3 +308,19 @@ TEST_F(TargetSelection, StaysWhereTheTemplateCentresIt) {
     EXPECT_LE(std::abs(window.left - (screenWidth - width) / 2), 1);
     EXPECT_LE(std::abs(window.top - (screenHeight - height) / 2), 1);
 }
+
+// Windows XP: no themed window background, whatever the theme says.
+TEST(MainDialogWinXp, StaticsAndDialogUseTheButtonFace) {
+    ASSERT_FALSE(IsVistaOrLater());
+    EXPECT_EQ(StaticBackgroundIndex(), COLOR_BTNFACE);
+    TempDir dir;
+    MainDialogRun run(dir.Path());
+    ASSERT_NE(run.Window(), nullptr);
+    HDC context = CreateCompatibleDC(nullptr);
+    SendMessageW(run.Window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(context),
+                 reinterpret_cast<LPARAM>(run.Item(IDC_STATUS)));
+    EXPECT_EQ(GetBkColor(context), GetSysColor(COLOR_BTNFACE));
+    DeleteDC(context);
+    EXPECT_EQ(SendMessageW(run.Window(), WM_CTLCOLORDLG, 0, 0),
+              reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)));
+}
