@@ -173,6 +173,8 @@ JobEnd RunPasses(uint32_t job) {
         // A stop that came between two passes (or before the first) ends the job here.
         if (StopRequestedFor(job) || (!firstPass && jobPhase == PhaseStopped)) {
             jobPhase = PhaseStopped;
+            // A replaced job's walk may have left sub-folder names on pickedPath.
+            RepairAfterStop(false);
             jobContext.applyMode = 0;
             return JobEnd::Stopped;
         }
