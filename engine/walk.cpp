@@ -19,6 +19,11 @@ bool WalkCancelled() {
     return job != 0 && (latestJob != job || stoppedJob == job);
 }
 
+bool EntersFolder(bool includeSubfolders, DWORD attributes, size_t pathLength) {
+    return includeSubfolders && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           pathLength + 2 <= MaxPathLength;
+}
+
 namespace {
 
 // What one pass does, read once when the walk starts.
@@ -119,19 +124,17 @@ bool VisitFolder(const WalkPass &pass, size_t length, const WIN32_FIND_DATAW &en
     const size_t childLength = JoinedLength(path, length, name);
     if (!pass.apply)
         ++pass.counts->folders;
-    if (pass.deep && !link) {
-        // Its own search path "folder\*" has to fit as well.
-        if (childLength + 2 <= MaxPathLength) {
-            AppendElement(path, length, name);
-            const bool goOn = WalkLevel(pass, childLength);
-            path[length] = L'\0';
-            if (!goOn)
-                return false;
-        } else if (pass.apply && !(pass.stampFolders && childLength > MaxPathLength)) {
-            // Not entered; unless stamping reports the folder anyway, say so.
-            if (!ReportUnreachableFolder(pass, name))
-                return false;
-        }
+    if (EntersFolder(pass.deep, entry.dwFileAttributes, childLength)) {
+        AppendElement(path, length, name);
+        const bool goOn = WalkLevel(pass, childLength);
+        path[length] = L'\0';
+        if (!goOn)
+            return false;
+    } else if (pass.deep && !link && pass.apply &&
+               !(pass.stampFolders && childLength > MaxPathLength)) {
+        // Its contents cannot be reached; unless stamping reports the folder anyway, say so.
+        if (!ReportUnreachableFolder(pass, name))
+            return false;
     }
     if (pass.apply && pass.stampFolders) {
         if (WalkCancelled())

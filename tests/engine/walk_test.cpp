@@ -18,6 +18,17 @@ namespace {
 const SYSTEMTIME newLocal = MakeLocalTime(2002, 6, 7, 8, 9, 10);
 const FILETIME oldTime = MakeFileTime(1998, 1, 2, 3, 4, 5);
 
+TEST(WalkRulesTest, WhichSubFoldersAreEntered) {
+    EXPECT_TRUE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 20));
+    EXPECT_FALSE(EntersFolder(false, FILE_ATTRIBUTE_DIRECTORY, 20));
+    // Folder links (junctions, symbolic links) are counted and stamped, never entered.
+    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 20));
+    // "folder\*" has to fit in 259 characters.
+    EXPECT_TRUE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 257));
+    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 258));
+    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 300));
+}
+
 class WalkTest : public ::testing::Test {
   protected:
     void SetUp() override {
