@@ -336,3 +336,51 @@ TEST_F(JobControllerTest, StopWithNothingRunningLeavesThePhaseIdle) {
 }
 
 } // namespace
+
+namespace {
+
+// Under Windows XP the prompt is a message box owned by the dialog; a stop closes it too.
+class JobControllerWinXpTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetJob();
+        jobContext.dialog = dialog.Window();
+        const SYSTEMTIME local = MakeLocalTime(2006, 5, 4, 3, 2, 1);
+        SetTimes(nullptr, &local, nullptr);
+    }
+    void TearDown() override {
+        EndJobAndWait();
+        ResetJob();
+    }
+    TempDir dir;
+    TestDialog dialog;
+};
+
+TEST_F(JobControllerWinXpTest, EndJobAndWaitClosesTheMessageBox) {
+    WriteTextFile(dir / L"held.txt");
+    WriteTextFile(dir / L"z\\later.txt");
+    const FILETIME old = MakeFileTime(1990, 1, 1, 0, 0, 0);
+    WriteTimes(dir / L"z\\later.txt", &old, &old, &old);
+    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    SetTarget(dir.Path(), L"*.txt");
+    jobContext.includeSubfolders = 1;
+    jobContext.deepCounts.files = 2;
+    jobContext.deepCounts.folders = 1;
+    jobContext.applyMode = 1;
+    StartJobThread();
+    const std::wstring title = Text(IDS_ERROR_TITLE);
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (box = FindPrompt(title)) != nullptr; }, 10000));
+    EXPECT_EQ(dialog.Window(), GetWindow(box, GW_OWNER));
+    EndJobAndWait();
+    CloseHandle(holder);
+    EXPECT_FALSE(IsWindow(box) && IsWindowVisible(box));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(dir / L"z\\later.txt", &times));
+    EXPECT_TRUE(SameTime(old, times.written));
+    EXPECT_EQ(PhaseIdle, jobPhase.load());
+    EXPECT_EQ(L"", dialog.Text(IDC_STATUS));
+}
+
+} // namespace
