@@ -56,6 +56,8 @@ vandrel_session_start() {
     } >"$reg"
     /usr/lib/wine/wine64 regedit /S "Z:${reg//\//\\}" >"$prefix.reg.log" 2>&1
     # One persistent server for the whole session: programs then start in a fraction of a second.
+    # -p only takes effect when no server runs, so let regedit's server end first.
+    /usr/lib/wine/wineserver64 -w || true
     /usr/lib/wine/wineserver64 -p
 }
 
