@@ -20,8 +20,8 @@ wine=$(vandrel_wine_for "$arch")
 
 headless=0
 [ -z "${DISPLAY:-}" ] && headless=1
-vandrel_session_start "$root/build/wine/run-prefix"
 trap vandrel_session_stop EXIT
+vandrel_session_start "$root/build/wine/run-prefix"
 
 args=()
 if [ $# -gt 0 ]; then

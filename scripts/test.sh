@@ -20,8 +20,8 @@ rm -f build-*.log
 # shellcheck source=wine-session.sh
 source scripts/wine-session.sh
 mapfile -t xp < <(find build -name '*_xp.exe' -printf '%f\n' | sort -u)
-VANDREL_OWN_DISPLAY=1 vandrel_session_start "$root/build/wine/prefix" "${xp[@]}"
 trap vandrel_session_stop EXIT
+VANDREL_OWN_DISPLAY=1 vandrel_session_start "$root/build/wine/prefix" "${xp[@]}"
 
 arches=(x86_64)
 if vandrel_can_run_32bit; then

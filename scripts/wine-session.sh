@@ -59,6 +59,9 @@ vandrel_session_start() {
     # -p only takes effect when no server runs, so let regedit's server end first.
     /usr/lib/wine/wineserver64 -w || true
     /usr/lib/wine/wineserver64 -p
+    # Start the prefix's services now, with output to a file: started by the first test program
+    # they would inherit its output pipe and keep the test runner waiting for ever.
+    /usr/lib/wine/wine64 wineboot >"$prefix.services.log" 2>&1 || true
 }
 
 vandrel_session_stop() {
