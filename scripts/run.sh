@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vandrel.exe and starts it under Wine: scripts/run.sh [path]
 # Without an X display it starts a virtual one, saves a screenshot of the window, and ends.
+# The user interface is Polish unless LANG (or VANDREL_LANG) asks for Chinese.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,6 +18,14 @@ bash scripts/build.sh "$arch" >"build-$arch.log" 2>&1 || { tail -30 "build-$arch
 rm -f "build-$arch.log"
 exe="$root/build/$arch/Vandrel.exe"
 wine=$(vandrel_wine_for "$arch")
+
+# The program speaks Polish, with a Chinese translation; any other language of this machine
+# would leave the choice to Windows' resource fallback. VANDREL_LANG=zh_CN.UTF-8 shows Chinese.
+case "${VANDREL_LANG:-${LANG:-}}" in
+pl_* | zh_*) export LANG=${VANDREL_LANG:-$LANG} ;;
+*) export LANG=pl_PL.UTF-8 ;;
+esac
+export LC_ALL=$LANG
 
 headless=0
 [ -z "${DISPLAY:-}" ] && headless=1
