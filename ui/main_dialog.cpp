@@ -30,7 +30,7 @@ HWND Dialog() {
     return jobContext.dialog;
 }
 
-// --- Requests of the job controller -------------------------------------------------------------
+// --- Requests of the job controller ---
 
 // A new request never changes what a running walk reads: the running job is ended first (at
 // once when none runs).
@@ -77,8 +77,7 @@ void ReadPattern() {
     GetDlgItemTextW(Dialog(), IDC_FILTER, jobContext.pattern, PatternCapacity);
 }
 
-// --- Start-up
-// -------------------------------------------------------------------------------------
+// --- Start-up ---
 
 void RegisterTaskbarMessage() {
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarButtonCreated");
@@ -166,8 +165,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     return FALSE;
 }
 
-// --- Commands
-// -------------------------------------------------------------------------------------
+// --- Commands ---
 
 void OnOk() {
     EndRunningJob();
@@ -278,8 +276,7 @@ void OnTimer(HWND window, UINT_PTR id) {
     }
 }
 
-// --- Colours and clean-up
-// -------------------------------------------------------------------------
+// --- Colours and clean-up ---
 
 INT_PTR OnControlColourStatic(HDC context) {
     return reinterpret_cast<INT_PTR>(PrepareStaticColours(GetSysColor(COLOR_WINDOWTEXT), context,
