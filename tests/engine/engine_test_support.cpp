@@ -34,6 +34,23 @@ void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTE
     jobContext.timeAccessed.Store(accessed ? *accessed : zero);
 }
 
+void OldItemsFolder::MakeOld(const std::wstring &name) {
+    testsupport::WriteTextFile(dir / name);
+    testsupport::WriteTimes(dir / name, &oldTime_, &oldTime_, &oldTime_);
+}
+
+bool OldItemsFolder::Stamped(const std::wstring &name) {
+    testsupport::ItemTimes times;
+    return testsupport::ReadTimes(dir / name, &times) &&
+           testsupport::SameTime(testsupport::LocalToUtc(newLocal_), times.written);
+}
+
+bool OldItemsFolder::Untouched(const std::wstring &name) {
+    testsupport::ItemTimes times;
+    return testsupport::ReadTimes(dir / name, &times) &&
+           testsupport::SameTime(oldTime_, times.written);
+}
+
 bool PromptSeen::Shows(const std::wstring &text) const {
     for (const std::wstring &shown : texts)
         if (shown.find(text) != std::wstring::npos)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/job_context.h"
+#include "common/test_support.h"
 
 namespace enginetest {
 
@@ -19,6 +20,23 @@ void ResetJob();
 void SetTarget(const std::wstring &folder, const wchar_t *pattern);
 // Sets the three pickers' values and whether each is switched on.
 void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed);
+
+// A base for fixtures that stamp items in a temporary folder: makes items with an old time and
+// tells afterwards whether their last-written time became the new one or stayed old.
+class OldItemsFolder {
+  protected:
+    OldItemsFolder(const FILETIME &oldTime, const SYSTEMTIME &newLocal)
+        : oldTime_(oldTime), newLocal_(newLocal) {}
+    // Writes a file (and any missing parent folders) and gives it the old time.
+    void MakeOld(const std::wstring &name);
+    bool Stamped(const std::wstring &name);
+    bool Untouched(const std::wstring &name);
+    testsupport::TempDir dir;
+
+  private:
+    FILETIME oldTime_;
+    SYSTEMTIME newLocal_;
+};
 
 // What a prompt on screen showed when it was answered.
 struct PromptSeen {

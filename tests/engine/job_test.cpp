@@ -48,8 +48,9 @@ LRESULT CALLBACK WatchCaption(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
-class JobControllerTest : public ::testing::Test {
+class JobControllerTest : public ::testing::Test, protected OldItemsFolder {
   protected:
+    JobControllerTest() : OldItemsFolder(oldTime, newLocal) {}
     void SetUp() override {
         ResetJob();
         jobContext.dialog = dialog.Window();
@@ -61,18 +62,6 @@ class JobControllerTest : public ::testing::Test {
         EndJobAndWait();
         RemoveWindowSubclass(dialog.Item(IDOK), RecordEnable, 1);
         ResetJob();
-    }
-    void MakeOld(const std::wstring &name) {
-        WriteTextFile(dir / name);
-        WriteTimes(dir / name, &oldTime, &oldTime, &oldTime);
-    }
-    bool Stamped(const std::wstring &name) {
-        ItemTimes times;
-        return ReadTimes(dir / name, &times) && SameTime(LocalToUtc(newLocal), times.written);
-    }
-    bool Untouched(const std::wstring &name) {
-        ItemTimes times;
-        return ReadTimes(dir / name, &times) && SameTime(oldTime, times.written);
     }
     // What the dialog's Count/Stop button does.
     void PressCountStop() {
@@ -101,7 +90,6 @@ class JobControllerTest : public ::testing::Test {
         EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
         EXPECT_EQ(nullptr, walkThread.load());
     }
-    TempDir dir;
     TestDialog dialog;
     std::vector<bool> okEnabled;
 };

@@ -29,8 +29,9 @@ TEST(WalkRulesTest, WhichSubFoldersAreEntered) {
     EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 300));
 }
 
-class WalkTest : public ::testing::Test {
+class WalkTest : public ::testing::Test, protected OldItemsFolder {
   protected:
+    WalkTest() : OldItemsFolder(oldTime, newLocal) {}
     void SetUp() override {
         ResetJob();
         SetTimes(nullptr, &newLocal, &newLocal);
@@ -44,18 +45,6 @@ class WalkTest : public ::testing::Test {
         MakeOld(L"x\\d.txt");
         WriteTimes(dir / L"x", &oldTime, &oldTime, &oldTime);
     }
-    void MakeOld(const std::wstring &name) {
-        WriteTextFile(dir / name);
-        WriteTimes(dir / name, &oldTime, &oldTime, &oldTime);
-    }
-    bool Stamped(const std::wstring &name) {
-        ItemTimes times;
-        return ReadTimes(dir / name, &times) && SameTime(LocalToUtc(newLocal), times.written);
-    }
-    bool Untouched(const std::wstring &name) {
-        ItemTimes times;
-        return ReadTimes(dir / name, &times) && SameTime(oldTime, times.written);
-    }
     void Walk(const wchar_t *pattern, bool deep, bool apply, bool folders) {
         SetTarget(dir.Path(), pattern);
         jobContext.includeSubfolders = deep;
@@ -64,7 +53,6 @@ class WalkTest : public ::testing::Test {
         jobPhase = apply ? PhaseApplying : PhaseCounting;
         WalkFolder(&jobContext);
     }
-    TempDir dir;
 };
 
 TEST_F(WalkTest, ExampleTreeCountsInBothModes) {
