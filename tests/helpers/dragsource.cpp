@@ -24,14 +24,15 @@ int exitCode = 3;
 std::wstring draggedPath;
 POINT dropPoint;
 
-// Offers one path as CF_HDROP; nothing else.
-class FileData : public IDataObject {
+// The reference count and QueryInterface of an object that offers one interface; it deletes
+// itself when the last reference goes.
+template <class Interface> class OneInterface : public Interface {
   public:
-    explicit FileData(const std::wstring &path) : path_(path) {}
+    explicit OneInterface(REFIID offered) : offered_(offered) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (id == IID_IUnknown || id == IID_IDataObject) {
-            *object = static_cast<IDataObject *>(this);
-            AddRef();
+        if (id == IID_IUnknown || id == offered_) {
+            *object = static_cast<Interface *>(this);
+            this->AddRef();
             return S_OK;
         }
         *object = nullptr;
@@ -45,6 +46,19 @@ class FileData : public IDataObject {
         return count;
     }
 
+  protected:
+    virtual ~OneInterface() = default;
+
+  private:
+    const IID offered_;
+    LONG references_ = 1;
+};
+
+// Offers one path as CF_HDROP; nothing else.
+class FileData : public OneInterface<IDataObject> {
+  public:
+    explicit FileData(const std::wstring &path)
+        : OneInterface<IDataObject>(IID_IDataObject), path_(path) {}
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC *format, STGMEDIUM *medium) override {
         if (QueryGetData(format) != S_OK)
             return DV_E_FORMATETC;
@@ -92,30 +106,14 @@ class FileData : public IDataObject {
     }
 
   private:
-    virtual ~FileData() = default;
+    ~FileData() override = default;
     std::wstring path_;
-    LONG references_ = 1;
 };
 
 // Drops when the left button is released, cancels on Escape.
-class ButtonSource : public IDropSource {
+class ButtonSource : public OneInterface<IDropSource> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override {
-        if (id == IID_IUnknown || id == IID_IDropSource) {
-            *object = static_cast<IDropSource *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return count;
-    }
+    ButtonSource() : OneInterface<IDropSource>(IID_IDropSource) {}
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
         if (escape)
             return DRAGDROP_S_CANCEL;
@@ -124,8 +122,7 @@ class ButtonSource : public IDropSource {
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
-    virtual ~ButtonSource() = default;
-    LONG references_ = 1;
+    ~ButtonSource() override = default;
 };
 
 bool StartXdotool(const std::wstring &arguments) {
