@@ -106,32 +106,38 @@ struct BareCounts {
     unsigned files = 0, folders = 0;
 };
 
-void BareCount(wchar_t *path, size_t length, BareCounts &counts) {
+// Calls visit for each entry of the folder path (length characters) that the pattern (with its
+// leading backslash) finds; path ends at length again before each visit and at the end.
+template <class Visit>
+void BareEach(wchar_t *path, size_t length, const wchar_t *pattern, Visit visit) {
     WIN32_FIND_DATAW entry;
-    lstrcpyW(path + length, L"\\*.*");
+    lstrcpyW(path + length, pattern);
     HANDLE find = FindFirstFileW(path, &entry);
-    path[length] = L'\0';
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ++counts.files;
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    lstrcpyW(path + length, L"\\*");
-    find = FindFirstFileW(path, &entry);
     path[length] = L'\0';
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.')
-            continue;
-        ++counts.folders;
-        const size_t childLength = Append(path, length, entry.cFileName);
-        BareCount(path, childLength, counts);
+        visit(entry);
         path[length] = L'\0';
     } while (FindNextFileW(find, &entry));
     FindClose(find);
+}
+
+bool IsSubFolder(const WIN32_FIND_DATAW &entry) {
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != L'.';
+}
+
+void BareCount(wchar_t *path, size_t length, BareCounts &counts) {
+    BareEach(path, length, L"\\*.*", [&](const WIN32_FIND_DATAW &entry) {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++counts.files;
+    });
+    BareEach(path, length, L"\\*", [&](const WIN32_FIND_DATAW &entry) {
+        if (!IsSubFolder(entry))
+            return;
+        ++counts.folders;
+        BareCount(path, Append(path, length, entry.cFileName), counts);
+    });
 }
 
 void BareStamp(const wchar_t *path, DWORD flags, const FILETIME &time) {
@@ -151,36 +157,20 @@ void BareStamp(const wchar_t *path, DWORD flags, const FILETIME &time) {
 }
 
 void BareApply(wchar_t *path, size_t length, const FILETIME &time, BareCounts &counts) {
-    WIN32_FIND_DATAW entry;
-    lstrcpyW(path + length, L"\\*.*");
-    HANDLE find = FindFirstFileW(path, &entry);
-    path[length] = L'\0';
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                continue;
-            Append(path, length, entry.cFileName);
-            BareStamp(path, FILE_FLAG_BACKUP_SEMANTICS, time);
-            ++counts.files;
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    path[length] = L'\0';
-    lstrcpyW(path + length, L"\\*");
-    find = FindFirstFileW(path, &entry);
-    path[length] = L'\0';
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.')
-            continue;
-        const size_t childLength = Append(path, length, entry.cFileName);
-        BareApply(path, childLength, time, counts);
+    BareEach(path, length, L"\\*.*", [&](const WIN32_FIND_DATAW &entry) {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return;
+        Append(path, length, entry.cFileName);
+        BareStamp(path, FILE_FLAG_BACKUP_SEMANTICS, time);
+        ++counts.files;
+    });
+    BareEach(path, length, L"\\*", [&](const WIN32_FIND_DATAW &entry) {
+        if (!IsSubFolder(entry))
+            return;
+        BareApply(path, Append(path, length, entry.cFileName), time, counts);
         BareStamp(path, FILE_FLAG_BACKUP_SEMANTICS, time);
         ++counts.folders;
-        path[length] = L'\0';
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    });
 }
 
 // One request of the real engine, headless, waited for.
