@@ -86,16 +86,25 @@ bool StampFolder(const WalkPass &pass, const wchar_t *name) {
     return true;
 }
 
+// Enumerates the folder in pickedPath (length characters) with element as the last path
+// element; pickedPath is the folder again when this returns. Invalid when nothing can be listed.
+UniqueFind StartEnumeration(const WalkPass &pass, size_t length, const wchar_t *element,
+                            WIN32_FIND_DATAW *entry) {
+    wchar_t *path = pass.context->pickedPath;
+    if (!AppendElement(path, length, element))
+        return UniqueFind();
+    UniqueFind find(FindFirstFileW(path, entry));
+    path[length] = L'\0';
+    return find;
+}
+
 bool WalkLevel(const WalkPass &pass, size_t length);
 
 // The matching files of the folder in pickedPath. False when the walk is to end.
 bool WalkFiles(const WalkPass &pass, size_t length) {
-    wchar_t *path = pass.context->pickedPath;
-    if (!AppendElement(path, length, pass.context->pattern))
-        return true; // no matching name could be used in this folder
     WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW(path, &entry));
-    path[length] = L'\0';
+    // Nothing to do when no name could be used in this folder or nothing matches.
+    UniqueFind find = StartEnumeration(pass, length, pass.context->pattern, &entry);
     if (!find)
         return true;
     do {
@@ -146,12 +155,8 @@ bool VisitFolder(const WalkPass &pass, size_t length, const WIN32_FIND_DATAW &en
 
 // The sub-folders of the folder in pickedPath, each taken in full before the next.
 bool WalkFolders(const WalkPass &pass, size_t length) {
-    wchar_t *path = pass.context->pickedPath;
-    if (!AppendElement(path, length, L"*"))
-        return true;
     WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW(path, &entry));
-    path[length] = L'\0';
+    UniqueFind find = StartEnumeration(pass, length, L"*", &entry);
     if (!find)
         return true;
     do {
