@@ -73,8 +73,8 @@ bool ReadCommandTemplate(const wchar_t *clientName, wchar_t *commandTemplate) {
 // Expands the first %NAME% of the template in place. A double quote and the variable's value
 // take the place of everything up to the second percent sign, which fits templates that start
 // with a quoted path under a variable such as the program-files folder. A template without a
-// reference, or whose reference names no variable, stays as read. False when the expanded
-// command does not fit.
+// reference, or whose reference names no variable, stays as read. False when the name or the
+// expanded command does not fit.
 bool ExpandFirstVariable(wchar_t *commandTemplate) {
     const wchar_t *first = wcschr(commandTemplate, L'%');
     if (!first)
@@ -82,10 +82,11 @@ bool ExpandFirstVariable(wchar_t *commandTemplate) {
     const wchar_t *second = wcschr(first + 1, L'%');
     if (!second)
         return true;
-    // A longer name cannot be looked up whole; a cut one could name another variable.
+    // A longer name cannot be looked up whole, and a cut one could name another variable: a
+    // name that does not fit is a value that does not fit.
     const size_t nameLength = static_cast<size_t>(second - first - 1);
     if (nameLength >= VariableNameCapacity)
-        return true;
+        return false;
     wchar_t name[VariableNameCapacity] = {};
     wmemcpy(name, first + 1, nameLength);
 
