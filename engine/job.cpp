@@ -7,16 +7,21 @@
 #include "app/text.h"
 #include "engine/prompt.h"
 #include "engine/walk.h"
-#include "res/resource.h"
-#include "ui/status.h"
 
 namespace {
 
-// A request word: the job number, with the top bit set for a stop request.
+// A request word: the job number, with the top bit set for a stop request and the next one for
+// a job that closes the dialog when it ends (OK).
 constexpr uintptr_t StopRequest = uintptr_t{1} << 31;
-constexpr uint32_t JobNumberMask = 0x7FFFFFFF;
+constexpr uintptr_t CloseRequest = uintptr_t{1} << 30;
+constexpr uint32_t JobNumberMask = 0x3FFFFFFF;
+
+// The last job ended because the user asked for something new: it never closes the dialog.
+std::atomic<uint32_t> supersededJob{0};
 // How often a controller that waits for its turn closes the prompt of a cancelled walk.
 constexpr DWORD TurnPollMs = 100;
+// A window that never validates itself must not keep the wait from looking at the controllers.
+constexpr int MaxPaintsPerWake = 32;
 
 // Controllers run their jobs one after the other: the turn is an auto-reset event that is
 // signalled while no controller holds it. Replacing a job means ending its walk first.
@@ -61,34 +66,10 @@ HWND Dialog() {
     return jobContext.dialog;
 }
 
-void SetCountCaption(UINT id) {
-    SetDlgItemTextW(Dialog(), IDC_COUNT, LoadText(id));
-}
-
-void EnableControl(int id, BOOL enable) {
-    EnableWindow(GetDlgItem(Dialog(), id), enable);
-}
-
-void LockControls() {
-    SendDlgItemMessageW(Dialog(), IDC_FILTER, EM_SETREADONLY, TRUE, 0);
-    EnableControl(IDC_SUBFOLDERS, FALSE);
-    EnableControl(IDC_COUNT, TRUE);
-    EnableControl(IDC_APPLY_TO_FOLDERS, FALSE);
-    EnableControl(IDOK, FALSE);
-    EnableControl(IDC_APPLY, FALSE);
-    ShowWindow(GetDlgItem(Dialog(), IDC_BROWSE), SW_HIDE);
-    SetCountCaption(IDS_STOP);
-}
-
-void UnlockControls() {
-    SendDlgItemMessageW(Dialog(), IDC_FILTER, EM_SETREADONLY, FALSE, 0);
-    EnableControl(IDC_SUBFOLDERS, TRUE);
-    EnableControl(IDC_COUNT, TRUE);
-    EnableControl(IDC_APPLY_TO_FOLDERS, TRUE);
-    EnableControl(IDOK, TRUE);
-    EnableControl(IDC_APPLY, TRUE);
-    ShowWindow(GetDlgItem(Dialog(), IDC_BROWSE), SW_SHOW);
-    SetCountCaption(IDS_COUNT);
+// The dialog changes its own controls: the controller only tells it.
+void TellDialog(UINT message, WPARAM wParam) {
+    if (HWND dialog = Dialog())
+        SendMessageW(dialog, message, wParam, 0);
 }
 
 uint32_t ModeTotal() {
@@ -166,14 +147,27 @@ bool Replaced(uint32_t job) {
 
 enum class JobEnd { Done, Stopped, Replaced };
 
-// The passes of one job: a count first when an apply finds its mode uncounted.
+// What a stopped job leaves: nothing half counted, the target folder on pickedPath, the controls
+// unlocked.
+JobEnd EndStopped(bool countPass) {
+    jobPhase = PhaseStopped;
+    RepairAfterStop(countPass);
+    jobContext.applyMode = 0;
+    TellDialog(JobControlsMessage, FALSE);
+    return JobEnd::Stopped;
+}
+
+// The passes of one job: a count first when an apply finds its mode uncounted. The controls
+// stay locked from the first pass to the end of the last, so nothing changes between the two.
 JobEnd RunPasses(uint32_t job) {
     bool applyAfterCount = false;
     for (bool firstPass = true;; firstPass = false) {
-        // A stop that came between two passes (or before the first) ends the job here.
-        if (StopRequestedFor(job) || (!firstPass && jobPhase == PhaseStopped)) {
+        if (StopRequestedFor(job)) {
+            if (!firstPass)
+                return EndStopped(false); // the count before the apply was complete
+            // Stopped before it began: a replaced job's walk may have left sub-folder names on
+            // pickedPath.
             jobPhase = PhaseStopped;
-            // A replaced job's walk may have left sub-folder names on pickedPath.
             RepairAfterStop(false);
             jobContext.applyMode = 0;
             return JobEnd::Stopped;
@@ -196,7 +190,8 @@ JobEnd RunPasses(uint32_t job) {
         if (apply)
             SetModeTotal();
 
-        LockControls();
+        if (firstPass)
+            TellDialog(JobControlsMessage, TRUE);
         TaskbarAtStart(apply);
         RunWalk(job);
         if (Replaced(job)) {
@@ -205,25 +200,27 @@ JobEnd RunPasses(uint32_t job) {
                 jobContext.ClearCounts();
             return JobEnd::Replaced;
         }
-        UnlockControls();
         TaskbarAtEnd(apply);
 
-        int32_t phase = passPhase;
-        if (StopRequestedFor(job) ||
-            (!jobPhase.compare_exchange_strong(phase, PhaseDone) && phase == PhaseStopped)) {
-            jobPhase = PhaseStopped;
-            RepairAfterStop(!apply);
-            jobContext.applyMode = 0;
-            return JobEnd::Stopped;
+        if (StopRequestedFor(job) || jobPhase == PhaseStopped)
+            return EndStopped(!apply);
+        if (applyAfterCount) {
+            // The apply pass follows at once, still in a running phase, so a Stop pressed in
+            // between is a stop of this job.
+            jobContext.applyMode = 1;
+            continue;
         }
-        jobContext.applyMode = applyAfterCount ? 1 : 0;
-        if (!applyAfterCount)
-            return JobEnd::Done;
+        int32_t phase = passPhase;
+        if (!jobPhase.compare_exchange_strong(phase, PhaseDone) && phase == PhaseStopped)
+            return EndStopped(!apply);
+        jobContext.applyMode = 0;
+        TellDialog(JobControlsMessage, FALSE);
+        return JobEnd::Done;
     }
 }
 
 // Runs one job. Ends by reporting the controller's end, before it may close the dialog.
-void RunJob(uint32_t job) {
+void RunJob(uint32_t job, bool closeWhenEnded) {
     AcquireTurn();
     // A newer request that came before this one could start, or while it ran, takes over: the
     // newer job owns the phase, the mode and the controls from here on.
@@ -238,10 +235,10 @@ void RunJob(uint32_t job) {
         ControllerEnded();
         return;
     }
-    ShowStatus();
-    FlashWindow(Dialog(), FALSE);
+    TellDialog(JobEndedMessage, 0);
     jobPhase = PhaseIdle;
-    const bool close = closeWhenDone == 1;
+    // Only OK's own job closes the dialog, and not when a newer request ended it.
+    const bool close = closeWhenEnded && supersededJob != job;
     ReleaseTurn();
     // The dialog may wait for the controllers while it closes: this one counts as ended.
     ControllerEnded();
@@ -266,7 +263,7 @@ DWORD WINAPI JobThread(void *request) {
     if (word & StopRequest) {
         RunStop();
     } else {
-        RunJob(static_cast<uint32_t>(word & JobNumberMask));
+        RunJob(static_cast<uint32_t>(word & JobNumberMask), (word & CloseRequest) != 0);
         // RunJob reports its own end (before it may close the dialog).
     }
     return 0;
@@ -283,7 +280,9 @@ void StartJobThread() {
     if (job == 0)
         job = 1;
     latestJob = job;
-    StartController(job);
+    // OK's wish to close belongs to the job it starts, and to no later one.
+    const bool close = closeWhenDone.exchange(0) == 1;
+    StartController(job | (close ? CloseRequest : 0));
 }
 
 bool ControllerRunning() {
@@ -301,15 +300,21 @@ void EndJobAndWait() {
     if (jobPhase & 1)
         jobPhase = PhaseStopped;
     const uint32_t job = latestJob;
+    supersededJob = job;
     stoppedJob = job;
     StartController(StopRequest | job);
     HANDLE ended = ControllerEndedEvent();
     while (ControllerRunning()) {
-        // Controllers send messages to the dialog: answer them while waiting.
-        if (MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_SENDMESSAGE) ==
-            WAIT_OBJECT_0 + 1) {
-            MSG message;
-            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
+        // Controllers send messages to the dialog: answer them while waiting, and keep the
+        // windows painted, but start nothing else (no input, no timers).
+        if (MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_SENDMESSAGE | QS_PAINT) !=
+            WAIT_OBJECT_0 + 1)
+            continue;
+        MSG message;
+        for (int painted = 0; painted < MaxPaintsPerWake &&
+                              PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE);
+             ++painted)
+            DispatchMessageW(&message);
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }

@@ -16,6 +16,11 @@ bool ControllerRunning();
 // owns no window the controllers talk to (the benchmark runs the engine without a dialog).
 void WaitUntilNoController();
 
+// What the controller tells the dialog, which changes its own controls on its own thread (sent,
+// so the controller goes on once the dialog has done it).
+constexpr UINT JobControlsMessage = WM_APP + 1; // wParam TRUE: a job starts; FALSE: it has ended
+constexpr UINT JobEndedMessage = WM_APP + 2;    // after the job: status line and flash
+
 // The dialog's timer that refreshes the status line while a pass runs.
 constexpr UINT_PTR ProgressTimer = 1;
 constexpr UINT ProgressPeriodMs = 300;

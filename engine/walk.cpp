@@ -11,6 +11,7 @@ std::atomic<uint32_t> latestJob{0};
 std::atomic<uint32_t> stoppedJob{0};
 std::atomic<uint32_t> walkJob{0};
 std::atomic<DWORD> walkThreadId{0};
+std::atomic<void (*)(const wchar_t *name)> beforeWalkItem{nullptr};
 
 bool WalkCancelled() {
     if (jobPhase == PhaseStopped)
@@ -112,6 +113,8 @@ bool WalkFiles(const WalkPass &pass, size_t length) {
             continue;
         if (WalkCancelled())
             return false;
+        if (const auto hook = beforeWalkItem.load())
+            hook(entry.cFileName);
         if (!pass.apply) {
             ++pass.counts->files;
             continue;

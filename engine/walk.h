@@ -17,6 +17,9 @@ extern std::atomic<uint32_t> stoppedJob; // the last job a stop was requested fo
 extern std::atomic<uint32_t> walkJob;    // the job of the running walk; 0 for a walk run directly
 extern std::atomic<DWORD> walkThreadId;  // the thread the walk runs on while it runs
 bool WalkCancelled();
+// Called with each file's name just before the walk counts or stamps it; null normally. Tests set
+// it to make one item slow, as a slow share would.
+extern std::atomic<void (*)(const wchar_t *name)> beforeWalkItem;
 
 constexpr size_t MaxPathLength = PathCapacity - 1;
 // Whether the walk enters a sub-folder (its attributes and the length of its full path): only

@@ -10,7 +10,9 @@
 #include "app/text.h"
 #include "dragdrop/drop_target.h"
 #include "engine/job.h"
+#include "engine/prompt.h"
 #include "res/resource.h"
+#include "ui/job_controls.h"
 #include "ui/pickers.h"
 #include "ui/status.h"
 #include "ui/target.h"
@@ -235,9 +237,26 @@ void OnFilterEdited() {
     }
 }
 
+// Commands that start or change a job. None of them runs while a notice of this dialog is open:
+// the notice is about to decide what the target is.
+bool StartsRequest(int id) {
+    switch (id) {
+    case IDOK:
+    case IDC_APPLY:
+    case IDC_BROWSE:
+    case IDC_COUNT:
+    case IDC_SUBFOLDERS:
+    case IDC_APPLY_TO_FOLDERS:
+        return true;
+    }
+    return false;
+}
+
 void OnCommand(HWND window, WPARAM wParam) {
     if (HIWORD(wParam) == EN_UPDATE)
         OnFilterEdited();
+    if (StartsRequest(LOWORD(wParam)) && DialogPromptOpen())
+        return;
     switch (LOWORD(wParam)) {
     case IDOK:
         OnOk();
@@ -270,6 +289,9 @@ void OnTimer(HWND window, UINT_PTR id) {
     if (id == ProgressTimer) {
         ShowStatus();
     } else if (id == RecountTimer) {
+        // The target may be about to change: count once the notice has closed.
+        if (DialogPromptOpen())
+            return;
         KillTimer(window, RecountTimer);
         EndRunningJob();
         RequestCount();
@@ -334,6 +356,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_TIMER:
         OnTimer(window, wParam);
+        return TRUE;
+    case JobControlsMessage:
+        ShowJobControls(window, wParam != 0);
+        return TRUE;
+    case JobEndedMessage:
+        ShowJobEnd(window);
         return TRUE;
     case WM_CTLCOLORDLG:
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(StaticBackgroundIndex()));

@@ -1,6 +1,9 @@
 #include "common/test_support.h"
 
+#include <atomic>
 #include <vector>
+
+#include "engine/walk.h"
 
 namespace testsupport {
 
@@ -191,6 +194,37 @@ std::wstring WindowText(HWND window) {
 
 bool IsChineseUi() {
     return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+}
+
+namespace {
+std::wstring slowName;
+DWORD slowDelayMs = 0;
+std::atomic<bool> insideSlowItem{false};
+
+void DelayAtSlowItem(const wchar_t *name) {
+    if (slowName != name)
+        return;
+    insideSlowItem = true;
+    Sleep(slowDelayMs);
+    insideSlowItem = false;
+}
+} // namespace
+
+SlowItem::SlowItem(const std::wstring &name, DWORD delayMs) {
+    slowName = name;
+    slowDelayMs = delayMs;
+    beforeWalkItem = DelayAtSlowItem;
+}
+
+SlowItem::~SlowItem() {
+    beforeWalkItem = nullptr;
+    // A walk may still be in the delay: let it leave before the name goes.
+    while (insideSlowItem)
+        Sleep(10);
+}
+
+bool SlowItem::Inside() {
+    return insideSlowItem;
 }
 
 } // namespace testsupport

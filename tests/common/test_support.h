@@ -52,4 +52,15 @@ std::wstring WindowText(HWND window);
 // The user-interface language the program's resources were chosen for.
 bool IsChineseUi();
 
+// While it lives, the walk spends delayMs on the file of that name before counting or stamping
+// it, as on a slow share. Inside() tells whether the walk is in that file now.
+class SlowItem {
+  public:
+    SlowItem(const std::wstring &name, DWORD delayMs);
+    ~SlowItem();
+    SlowItem(const SlowItem &) = delete;
+    SlowItem &operator=(const SlowItem &) = delete;
+    static bool Inside();
+};
+
 } // namespace testsupport

@@ -4,6 +4,7 @@
 #include "common/test_support.h"
 #include "engine/job.h"
 #include "res/resource.h"
+#include "ui/job_controls.h"
 #include "ui/status.h"
 
 namespace enginetest {
@@ -177,6 +178,14 @@ INT_PTR CALLBACK TestDialog::Proc(HWND window, UINT message, WPARAM wParam, LPAR
         ShowStatus();
         if (self->onTick)
             self->onTick();
+        return TRUE;
+    }
+    if (message == JobControlsMessage) {
+        ShowJobControls(window, wParam != 0);
+        return TRUE;
+    }
+    if (message == JobEndedMessage) {
+        ShowJobEnd(window);
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {

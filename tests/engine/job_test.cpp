@@ -13,6 +13,7 @@
 #include "common/test_support.h"
 #include "engine/engine_test_support.h"
 #include "engine/job.h"
+#include "engine/walk.h"
 #include "res/resource.h"
 
 using namespace testsupport;
@@ -106,8 +107,8 @@ TEST_F(JobControllerTest, ApplyOnAnUncountedModeCountsFirst) {
     EXPECT_EQ(2u, jobContext.deepTotal.load()); // files only: folders are not stamped
     EXPECT_TRUE(Stamped(L"a.txt"));
     EXPECT_TRUE(Stamped(L"b\\c.txt"));
-    // Locked for the count, unlocked, locked again for the apply pass, unlocked.
-    EXPECT_EQ((std::vector<bool>{false, true, false, true}), okEnabled);
+    // One job: locked from the count to the end of the apply pass, never open in between.
+    EXPECT_EQ((std::vector<bool>{false, true}), okEnabled);
     EXPECT_EQ(2u, processedFiles.load());
     EXPECT_EQ(L"Plików: 2", dialog.Text(IDC_STATUS));
     ExpectIdleAndUnlocked();
@@ -222,15 +223,22 @@ TEST_F(JobControllerTest, StopWhileThePromptIsOpenClosesItAndEndsTheApply) {
     SetFileAttributesW((dir / L"m\\n\\later.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Stop pressed while the count that comes before an apply is at its last item.
+void PressStopWhileCounting(const wchar_t *) {
+    if (jobPhase == PhaseCounting) {
+        jobPhase = PhaseStopped;
+        StartJobThread();
+    }
+}
+
 TEST_F(JobControllerTest, StopAsTheCountBeforeAnApplyEndsSkipsTheApply) {
     MakeOld(L"a.txt");
     SetTarget(dir.Path(), L"*.*");
-    // Stop pressed just as the count pass gives the Count caption back.
-    CaptionWatch watch{L"Przelicz pliki", [&] { PressCountStop(); }};
-    SetWindowSubclass(dialog.Item(IDC_COUNT), WatchCaption, 2, reinterpret_cast<DWORD_PTR>(&watch));
+    beforeWalkItem = PressStopWhileCounting;
     RequestApply();
-    ASSERT_TRUE(WaitForControllers());
-    RemoveWindowSubclass(dialog.Item(IDC_COUNT), WatchCaption, 2);
+    const bool ended = WaitForControllers();
+    beforeWalkItem = nullptr;
+    ASSERT_TRUE(ended);
     EXPECT_TRUE(Untouched(L"a.txt"));
     EXPECT_EQ(0u, jobContext.flatCounts.files.load());
     EXPECT_EQ((std::vector<bool>{false, true}), okEnabled);

@@ -1,0 +1,22 @@
+#include "ui/job_controls.h"
+
+#include <initializer_list>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "res/resource.h"
+#include "ui/status.h"
+
+void ShowJobControls(HWND dialog, bool locked) {
+    SendDlgItemMessageW(dialog, IDC_FILTER, EM_SETREADONLY, locked, 0);
+    for (int id : {IDC_SUBFOLDERS, IDC_APPLY_TO_FOLDERS, IDOK, IDC_APPLY})
+        EnableWindow(GetDlgItem(dialog, id), !locked);
+    EnableWindow(GetDlgItem(dialog, IDC_COUNT), TRUE);
+    ShowWindow(GetDlgItem(dialog, IDC_BROWSE), locked ? SW_HIDE : SW_SHOW);
+    SetDlgItemTextW(dialog, IDC_COUNT, LoadText(locked ? IDS_STOP : IDS_COUNT));
+}
+
+void ShowJobEnd(HWND dialog) {
+    ShowStatus();
+    FlashWindow(dialog, FALSE);
+}
