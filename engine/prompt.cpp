@@ -18,7 +18,20 @@ void LoadInto(wchar_t *buffer, UINT id) {
     CopyText(buffer, TextSlotCapacity, LoadText(id));
 }
 
-int ShowTaskDialog(int mode, const PromptTexts &texts) {
+// Prompts shown on the dialog's own thread that are open now.
+int dialogPrompts = 0;
+
+// The main dialog when the prompt is asked for on its thread (a notice about a picked or dropped
+// item): it then owns the prompt and cannot be used meanwhile. A walk's prompt has no owner, so
+// that Stop stays within reach.
+HWND DialogOnThisThread(const JobContext *context) {
+    const HWND dialog = context ? context->dialog.load() : nullptr;
+    if (dialog && GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId())
+        return dialog;
+    return nullptr;
+}
+
+int ShowTaskDialog(int mode, const PromptTexts &texts, HWND owner) {
     UniqueLibrary library(LoadLibraryW(L"COMCTL32.DLL"));
     if (!library)
         return 0;
@@ -30,6 +43,7 @@ int ShowTaskDialog(int mode, const PromptTexts &texts) {
     // Large enough that it lives on the stack only while the prompt shows.
     TaskDialogSetup setup;
     BuildTaskDialogSetup(mode, texts, &setup);
+    setup.config.hwndParent = owner;
     int button = 0;
     taskDialogIndirect(&setup.config, &button, nullptr, nullptr);
     return button;
@@ -117,7 +131,7 @@ void BuildTaskDialogSetup(int mode, const PromptTexts &texts, TaskDialogSetup *s
 
     TASKDIALOGCONFIG &config = setup->config;
     config.cbSize = sizeof config;
-    config.hwndParent = nullptr; // no owner: the main dialog stays usable meanwhile
+    config.hwndParent = nullptr; // the caller chooses the owner
     config.hInstance = appInstance;
     config.dwFlags = 0;
     config.pszWindowTitle = setup->title;
@@ -153,9 +167,18 @@ void BuildMessageBoxText(int mode, const PromptTexts &texts, wchar_t *text, UINT
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code) {
     PromptTexts texts;
     BuildPromptTexts(path, code, &texts);
-    if (IsVistaOrLater())
-        return ShowTaskDialog(mode, texts);
-    return ShowMessageBox(mode, texts, context);
+    const HWND owner = DialogOnThisThread(context);
+    if (owner)
+        ++dialogPrompts;
+    const int answer = IsVistaOrLater() ? ShowTaskDialog(mode, texts, owner)
+                                        : ShowMessageBox(mode, texts, context);
+    if (owner)
+        --dialogPrompts;
+    return answer;
+}
+
+bool DialogPromptOpen() {
+    return dialogPrompts > 0;
 }
 
 void CloseCancelledWalkPrompt() {

@@ -13,8 +13,11 @@ enum PromptMode : int {
     PromptStopJob = 2,      // "continue" or "stop the job"
 };
 
-// Returns 1 (continue / OK), 2 (the second choice) or 0 (nothing could be shown).
+// Returns 1 (continue / OK), 2 (the second choice) or 0 (nothing could be shown). Asked for on
+// the main dialog's thread, the prompt is owned by the dialog.
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
+// Dialog thread: a prompt that this thread shows is open, so no request may start now.
+bool DialogPromptOpen();
 
 // The texts that one prompt shows, built from the error code and the path.
 constexpr size_t PromptTextCapacity = 520;

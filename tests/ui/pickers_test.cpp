@@ -2,6 +2,10 @@
 // link that copies a user's change into the other checked pickers.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <memory>
 
 #include "app/job_context.h"
@@ -93,6 +97,56 @@ TEST_P(LinkedPickers, ChangeWithControlHeldIsCopiedIntoBothCheckedPickers) {
         // The job record keeps what the receivers held when the change was read.
         EXPECT_TRUE(SameDateTime(TimeField(receiver).Load(), Initial(receiver)));
     }
+}
+
+// Counts the values the program puts into each picker and, like a picker that reports every new
+// value, notifies the dialog of the first one it is given while no other notification runs.
+struct SetWatch {
+    int sets[3] = {};
+    bool notifying = false;
+};
+
+LRESULT CALLBACK NotifyOnSet(HWND picker, UINT message, WPARAM wParam, LPARAM lParam,
+                             UINT_PTR index, DWORD_PTR data) {
+    const LRESULT result = DefSubclassProc(picker, message, wParam, lParam);
+    auto *watch = reinterpret_cast<SetWatch *>(data);
+    if (message == DTM_SETSYSTEMTIME) {
+        ++watch->sets[index];
+        if (!watch->notifying) {
+            watch->notifying = true;
+            NMDATETIMECHANGE change = {};
+            change.nmhdr.hwndFrom = picker;
+            change.nmhdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(picker));
+            change.nmhdr.code = DTN_DATETIMECHANGE;
+            change.st = *reinterpret_cast<const SYSTEMTIME *>(lParam);
+            SendMessageW(GetParent(picker), WM_NOTIFY, change.nmhdr.idFrom,
+                         reinterpret_cast<LPARAM>(&change));
+            watch->notifying = false;
+        }
+    }
+    return result;
+}
+
+TEST_P(LinkedPickers, ValuesTheProgramSetsAreNeverCopiedFurther) {
+    const int sender = GetParam();
+    Reset();
+    SetWatch watch;
+    run_->RunOnDialogThread([&] {
+        for (UINT_PTR i = 0; i < 3; ++i)
+            SetWindowSubclass(Picker(pickerIds[i]), NotifyOnSet, i,
+                              reinterpret_cast<DWORD_PTR>(&watch));
+    });
+    run_->SetControlHeld(true);
+    run_->StepPicker(sender);
+    run_->SetControlHeld(false);
+    run_->RunOnDialogThread([&] {
+        for (UINT_PTR i = 0; i < 3; ++i)
+            RemoveWindowSubclass(Picker(pickerIds[i]), NotifyOnSet, i);
+    });
+    // The user's change is copied once into each receiver; the receivers' reports of those
+    // copies start nothing.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(watch.sets[i], pickerIds[i] == sender ? 0 : 1) << "picker " << pickerIds[i];
 }
 
 TEST_P(LinkedPickers, ClearedReceiverKeepsItsValueAndStaysCleared) {

@@ -2,14 +2,21 @@
 // the option boxes, Count/Stop, OK and Apply, and a picker change while a pass runs.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <atomic>
 #include <memory>
 
 #include "app/job_context.h"
 #include "app/text.h"
 #include "common/test_support.h"
+#include "engine/walk.h"
 #include "res/resource.h"
 #include "ui/dialog_harness.h"
 
+using testsupport::SlowItem;
 using testsupport::TempDir;
 using testsupport::WriteTextFile;
 using uitest::MainDialogRun;
@@ -323,4 +330,94 @@ TEST_F(MainDialogRequests, OkDuringAPassReplacesItAndEveryItemGetsTheNewValue) {
         ASSERT_TRUE(testsupport::SameTime(Written(dir_ / name), testsupport::LocalToUtc(chosen)))
             << "item " << i << " missed the new value";
     }
+}
+
+TEST_F(MainDialogRequests, ASecondRequestDuringAnOkPassRunsToItsOwnEnd) {
+    MakeManyFiles(12);
+    const SYSTEMTIME first = testsupport::MakeLocalTime(2001, 1, 2, 3, 4, 5);
+    struct Case {
+        int second;  // the button pressed while OK's pass is in file3.dat
+        bool closes; // the dialog closes when the job ends
+        bool allNew; // every item ends with the second request's time
+    } cases[] = {{IDOK, true, true}, {IDC_APPLY, false, true}, {IDC_COUNT, true, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.second);
+        MainDialogRun &run = Start();
+        SetAllPickers(first);
+        SlowItem slow(L"file3.dat", 1000);
+        ASSERT_TRUE(run.Click(IDOK));
+        ASSERT_TRUE(testsupport::PumpUntil([] { return SlowItem::Inside(); }, 20000));
+        if (c.second != IDC_COUNT)
+            run.StepPicker(IDC_PICK_MODIFIED); // enables OK and Apply again
+        const SYSTEMTIME chosen = uitest::PickerTime(run.Item(IDC_PICK_MODIFIED));
+        ASSERT_TRUE(run.Click(c.second));
+        if (c.closes) {
+            ASSERT_TRUE(run.WaitClosed(30000)) << "an OK job closes the dialog when it ends";
+            EXPECT_EQ(run.Result(), 0);
+        } else {
+            ASSERT_TRUE(run.WaitForJobEnd(30000));
+            EXPECT_FALSE(run.WaitClosed(500)) << "an OK job ended by a new request closed it";
+        }
+        for (int i = 0; c.allNew && i < 12; ++i) {
+            const std::wstring name = L"file" + std::to_wstring(i) + L".dat";
+            EXPECT_TRUE(
+                testsupport::SameTime(Written(dir_ / name), testsupport::LocalToUtc(chosen)))
+                << "item " << i << " missed the last request's time";
+        }
+        run_.reset();
+    }
+}
+
+LRESULT CALLBACK CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR data) {
+    if (message == WM_PAINT)
+        ++*reinterpret_cast<std::atomic<int> *>(data);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST_F(MainDialogRequests, TheDialogKeepsPaintingWhileARequestWaitsForASlowItem) {
+    MakeManyFiles(6);
+    MainDialogRun &run = Start();
+    std::atomic<int> paints{0};
+    const HWND dialog = run.Window();
+    run.RunOnDialogThread(
+        [&] { SetWindowSubclass(dialog, CountPaints, 1, reinterpret_cast<DWORD_PTR>(&paints)); });
+    SlowItem slow(L"file2.dat", 4000);
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil([] { return SlowItem::Inside(); }, 20000));
+    run.StepPicker(IDC_PICK_MODIFIED);
+    ASSERT_TRUE(run.Enabled(IDC_APPLY));
+    // The second Apply waits on the dialog's thread for the item under way.
+    PostMessageW(run.Item(IDC_APPLY), BM_CLICK, 0, 0);
+    Sleep(300);
+    paints = 0;
+    InvalidateRect(dialog, nullptr, TRUE);
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return paints > 0; }, 2000)) << "no WM_PAINT";
+    EXPECT_TRUE(SlowItem::Inside()) << "the wait had ended before the paint was looked at";
+    ASSERT_TRUE(run.WaitForJobEnd(30000));
+    run.RunOnDialogThread([&] { RemoveWindowSubclass(dialog, CountPaints, 1); });
+}
+
+TEST_F(MainDialogRequests, CancelWhileThePassWaitsInItsPromptKeepsTheReadOnlyBit) {
+    const std::wstring held = dir_ / L"held.txt";
+    WriteTextFile(held);
+    ASSERT_TRUE(SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_READONLY));
+    MainDialogRun &run = Start();
+    // Nobody else may open it: stamping fails and the pass waits in its prompt.
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [] {
+            const DWORD walker = walkThreadId;
+            return walker != 0 && uitest::FindThreadDialog(walker, nullptr, 0) != nullptr;
+        },
+        15000))
+        << "no prompt";
+    PostMessageW(run.Item(IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(run.WaitClosed(10000));
+    CloseHandle(holder);
+    EXPECT_EQ(run.Result(), 0);
+    EXPECT_EQ(GetFileAttributesW(held.c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }

@@ -284,6 +284,35 @@ TEST_F(TargetSelection, BrowsedFileThatCannotBeOpenedKeepsTheOldTarget) {
     EXPECT_EQ(jobContext.flatCounts.files, 1u); // start.txt
 }
 
+TEST_F(TargetSelection, BrowsedItemWithoutAFileSystemPathKeepsTheOldTarget) {
+    const std::wstring before = jobContext.folder;
+    run_->MarkStatus();
+    PostMessageW(run_->Item(IDC_BROWSE), BM_CLICK, 0, 0);
+    HWND browser = uitest::FindThreadDialog(run_->ThreadId(), run_->Window(), 10000);
+    ASSERT_NE(browser, nullptr);
+    // The computer's drives: a shell item that no file-system path names.
+    LPITEMIDLIST drives = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives), S_OK);
+    SHFILEINFOW info = {};
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(drives), 0, &info, sizeof info,
+                   SHGFI_PIDL | SHGFI_DISPLAYNAME);
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    const bool selected = testsupport::PumpUntil(
+        [&] {
+            SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(drives));
+            return TreeCaretText(tree) == info.szDisplayName;
+        },
+        10000);
+    CoTaskMemFree(drives);
+    ASSERT_TRUE(selected);
+    PostMessageW(browser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !IsWindow(browser); }, 10000));
+    Sleep(500);
+    EXPECT_TRUE(run_->StatusMarked()) << "nothing is counted";
+    EXPECT_EQ(std::wstring(jobContext.folder), before);
+    EXPECT_EQ(autoRecount, 1);
+}
+
 TEST_F(TargetSelection, CancelledBrowseChangesNothing) {
     const std::wstring before = jobContext.folder;
     run_->MarkStatus();
