@@ -112,8 +112,9 @@ HRESULT STDMETHODCALLTYPE CDragDropHelper::DragEnter(IDataObject *data, DWORD, P
     if (data)
         data->QueryInterface(IID_IDataObject, dataObject.PutVoid());
 
+    // Only what Drop will take shows as droppable: one path that fits.
     const HRESULT read = data ? ReadDroppedFile(data, droppedPath) : E_FAIL;
-    canDrop = read == S_OK || read == DroppedPathTooLong;
+    canDrop = read == S_OK;
     droppedPathTooLong = read == DroppedPathTooLong;
 
     if (canDrop)
@@ -148,11 +149,13 @@ HRESULT STDMETHODCALLTYPE CDragDropHelper::Drop(IDataObject *data, DWORD, POINTL
     POINT where = {point.x, point.y};
     if (dropTargetHelper)
         dropTargetHelper->Drop(data, &where, effect ? *effect : DROPEFFECT_NONE);
-    // The data stays held until the next DragEnter (or the destructor).
-    if (canDrop)
-        OnDropAccepted();
-    else
+    // The data stays held until the next DragEnter (or the destructor). The source learns
+    // whether the item was taken: a copy only when it became the target.
+    const bool taken = canDrop && OnDropAccepted() == S_OK;
+    if (!canDrop)
         OnDropRefused(dataObject.Get());
+    if (effect && !taken)
+        *effect = DROPEFFECT_NONE;
     return S_OK;
 }
 

@@ -49,7 +49,8 @@ class CDragDropHelper : public IDropTarget {
     HRESULT STDMETHODCALLTYPE Drop(IDataObject *data, DWORD keyState, POINTL point,
                                    DWORD *effect) override;
 
-    // Called by Drop when the drag carried exactly one path (it is in droppedPath).
+    // Called by Drop when the drag carried exactly one path (it is in droppedPath). S_OK when
+    // the item was taken; anything else answers the drop with DROPEFFECT_NONE.
     virtual HRESULT OnDropAccepted() = 0;
     // Called by Drop for anything else, with the held data. Does nothing.
     virtual HRESULT OnDropRefused(IDataObject *data);

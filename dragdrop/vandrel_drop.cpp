@@ -56,21 +56,18 @@ ULONG STDMETHODCALLTYPE CVandrel::Release() {
 }
 
 HRESULT CVandrel::OnDropAccepted() {
+    // A notice of the dialog is open: it is deciding the target, so nothing may start now.
+    if (DialogPromptOpen())
+        return S_FALSE;
     autoRecount = 0;
     // The walk reads the target fields: end a running job before they change.
     EndJobAndWait();
-    if (droppedPathTooLong) {
-        // A cut path could name another item: it is refused the way an unopenable one is,
-        // with a notice, and the previous target stays.
-        FileErrorPrompt(PromptNotice, droppedPath, &jobContext, ERROR_FILENAME_EXCED_RANGE);
-        CopyText(jobContext.pickedPath, PathCapacity, jobContext.folder);
-    } else {
-        CopyText(jobContext.pickedPath, PathCapacity, droppedPath);
-        SetTarget(0, 0);
-    }
+    CopyText(jobContext.pickedPath, PathCapacity, droppedPath);
+    const bool taken = SetTarget(0, 0) == 1;
+    // A refused item leaves the previous target, which is counted again.
     jobContext.ClearCounts();
     jobContext.applyMode = 0;
     StartJobThread();
     autoRecount = 1;
-    return S_OK;
+    return taken ? S_OK : S_FALSE;
 }

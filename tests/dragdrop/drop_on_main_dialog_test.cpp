@@ -2,7 +2,12 @@
 // that cannot be used leaves the previous target in force, and a drop ends a running pass.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -71,15 +76,18 @@ HWND WaitForPrompt(HWND mainDialog, DWORD timeoutMs) {
     }
 }
 
-// Waits on its own thread for the file error prompt, keeps its texts and confirms it.
+// Waits on its own thread for the file error prompt, keeps its texts, runs whileOpen and
+// confirms it.
 class PromptAnswerer {
   public:
-    explicit PromptAnswerer(HWND mainDialog)
-        : thread_([this, mainDialog] {
+    explicit PromptAnswerer(HWND mainDialog, std::function<void()> whileOpen = nullptr)
+        : thread_([this, mainDialog, whileOpen] {
               HWND prompt = WaitForPrompt(mainDialog, 15000);
               if (!prompt)
                   return;
               Sleep(100); // let it finish building its controls
+              if (whileOpen)
+                  whileOpen();
               std::wstring texts;
               EnumChildWindows(prompt, CollectText, reinterpret_cast<LPARAM>(&texts));
               texts_ = texts;
@@ -150,13 +158,15 @@ class DropOnMainDialog : public testing::Test {
                                       20000);
     }
 
-    // One whole drag: enter, a move, and the drop; answers the drop's effect.
-    DWORD DragAndDrop(const std::wstring &path) {
+    // One whole drag: enter, a move, and the drop; answers the drop's effect (and the one the
+    // drag was shown with).
+    DWORD DragAndDrop(const std::wstring &path, DWORD *shown = nullptr) {
         TestDataObject *data = new TestDataObject;
         data->SetFiles({path});
         DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
         target_->DragEnter(data, MK_LBUTTON, POINTL{100, 100}, &effect);
-        EXPECT_EQ(DROPEFFECT_COPY, effect);
+        if (shown)
+            *shown = effect;
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
         target_->DragOver(MK_LBUTTON, POINTL{110, 110}, &effect);
         effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
@@ -173,7 +183,7 @@ class DropOnMainDialog : public testing::Test {
         ASSERT_NE(INVALID_HANDLE_VALUE, holder);
         MarkStatus();
         PromptAnswerer answerer(dialog_);
-        DragAndDrop(locked);
+        EXPECT_EQ(DROPEFFECT_NONE, DragAndDrop(locked)) << "the source is told it was refused";
         const bool seen = answerer.Seen();
         CloseHandle(holder);
         ASSERT_TRUE(seen) << "the notice is shown while the drop is handled";
@@ -223,21 +233,62 @@ TEST_F(DropOnMainDialogWinXp, AnUnopenableFileLeavesThePreviousTargetAndCountsIt
     DropLockedFileAndExpectThePreviousTarget();
 }
 
-TEST_F(DropOnMainDialog, APathLongerThanThePathFieldIsRefusedLikeAnUnopenableOne) {
+TEST_F(DropOnMainDialog, APathLongerThanThePathFieldIsShownAsRefusedAndChangesNothing) {
     std::wstring longPath = second_;
     while (longPath.size() < 300)
         longPath += L"\\" + std::wstring(40, L'q');
     MarkStatus();
-    {
-        PromptAnswerer answerer(dialog_);
-        EXPECT_EQ(DROPEFFECT_COPY, DragAndDrop(longPath));
-        ASSERT_TRUE(answerer.Seen());
-        EXPECT_NE(std::wstring::npos, answerer.Texts().find(L"206"));
-    }
+    DWORD shown = DROPEFFECT_COPY;
+    EXPECT_EQ(DROPEFFECT_NONE, DragAndDrop(longPath, &shown));
+    EXPECT_EQ(DROPEFFECT_NONE, shown) << "the drag shows it cannot be dropped";
+    testsupport::PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(StatusSentinel, Status()) << "no count was started";
     EXPECT_STREQ(first_.c_str(), jobContext.folder);
     EXPECT_STREQ(first_.c_str(), jobContext.pickedPath);
-    EXPECT_EQ(L"*.*", Filter());
-    EXPECT_TRUE(WaitForCount(CountsText(2)));
+}
+
+TEST_F(DropOnMainDialog, NoRequestStartsWhileTheNoticeIsOpen) {
+    const std::wstring locked = second_ + L"\\c.txt";
+    HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    SYSTEMTIME chosen = testsupport::MakeLocalTime(2002, 3, 4, 5, 6, 7);
+    for (int id : {IDC_PICK_CREATED, IDC_PICK_MODIFIED, IDC_PICK_ACCESSED})
+        SendDlgItemMessageW(dialog_, id, DTM_SETSYSTEMTIME, GDT_VALID,
+                            reinterpret_cast<LPARAM>(&chosen));
+    std::atomic<bool> dialogEnabled{true}, jobStarted{false};
+    PromptAnswerer answerer(dialog_, [&] {
+        dialogEnabled = IsWindowEnabled(dialog_) != FALSE;
+        // What a user or the recount timer could ask for while the notice shows.
+        for (WPARAM id : {IDOK, IDC_APPLY, IDC_COUNT})
+            SendMessageW(dialog_, WM_COMMAND, id, 0);
+        SendMessageW(dialog_, WM_TIMER, 2, 0);
+        Sleep(300);
+        jobStarted = jobPhase != PhaseIdle;
+    });
+    DragAndDrop(locked);
+    ASSERT_TRUE(answerer.Seen());
+    CloseHandle(holder);
+    EXPECT_FALSE(dialogEnabled) << "the notice is owned by the dialog";
+    EXPECT_FALSE(jobStarted);
+    EXPECT_TRUE(WaitForCount(CountsText(2))) << "the previous target is counted again";
+    EXPECT_TRUE(IsWindowVisible(dialog_)) << "an OK was taken while the notice showed";
+    for (const wchar_t *name : {L"\\a.txt", L"\\b.txt"}) {
+        testsupport::ItemTimes times = {};
+        ASSERT_TRUE(testsupport::ReadTimes(first_ + name, &times));
+        EXPECT_FALSE(testsupport::SameTime(times.written, testsupport::LocalToUtc(chosen)));
+    }
+}
+
+TEST_F(DropOnMainDialog, ADropDuringAnOkPassEndsItWithoutClosingTheDialog) {
+    testsupport::SlowItem slow(L"a.txt", 1000);
+    SendMessageW(dialog_, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(testsupport::PumpUntil([] { return testsupport::SlowItem::Inside(); }, 15000));
+    MarkStatus();
+    EXPECT_EQ(DROPEFFECT_COPY, DragAndDrop(second_));
+    EXPECT_STREQ(second_.c_str(), jobContext.folder);
+    EXPECT_TRUE(WaitForCount(CountsText(3)));
+    EXPECT_TRUE(IsWindowVisible(dialog_)) << "the ended OK job closed the dialog";
 }
 
 TEST_F(DropOnMainDialog, ClosingTheDialogRevokesTheRegistration) {

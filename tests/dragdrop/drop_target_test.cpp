@@ -272,13 +272,13 @@ TEST_F(DropTarget, DescriptionTextsAreCutTo259Units) {
     EXPECT_EQ(Repeat(L'b', 259), description.szInsert);
 }
 
-TEST_F(DropTarget, APathTooLongForTheTargetIsAcceptedAndMarked) {
+TEST_F(DropTarget, APathTooLongForTheTargetIsShownAsRefused) {
     // Made up: no such file can be created here, but the file list can carry it.
     const std::wstring longPath =
         temp_.Path() + L"\\" + Repeat(L'd', 150) + L"\\" + Repeat(L'f', 150) + L".txt";
     Data data;
     data->SetFiles({longPath});
-    EXPECT_EQ(DROPEFFECT_COPY, Enter(data.object));
+    EXPECT_EQ(DROPEFFECT_NONE, Enter(data.object));
     EXPECT_TRUE(dropTarget->droppedPathTooLong);
     EXPECT_EQ(longPath.substr(0, 259), dropTarget->droppedPath);
 
