@@ -6,6 +6,7 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/prompt.h"
+#include "engine/undo.h"
 #include "engine/walk.h"
 
 namespace {
@@ -77,9 +78,12 @@ uint32_t ModeTotal() {
 }
 
 // The apply pass reports its progress against the items it will hand to StampItem.
-void SetModeTotal() {
+// An undo pass reports it against the items of the record.
+void SetModeTotal(bool undo) {
     const ItemCounts &counts = jobContext.CurrentCounts();
-    const uint32_t total = counts.files + (jobContext.applyToFolders ? counts.folders.load() : 0);
+    const uint32_t total =
+        undo ? undoRecord.Count()
+             : counts.files + (jobContext.applyToFolders ? counts.folders.load() : 0);
     if (jobContext.includeSubfolders)
         jobContext.deepTotal = total;
     else
@@ -112,11 +116,11 @@ void TaskbarAtEnd(bool apply) {
 }
 
 // Runs one walk for the job and waits for it, ticking the dialog's progress timer meanwhile.
-void RunWalk(uint32_t job) {
+void RunWalk(uint32_t job, LPTHREAD_START_ROUTINE walk) {
     // A walk always starts from the target folder, whatever an ended walk left behind.
     CopyText(jobContext.pickedPath, PathCapacity, jobContext.folder);
     walkJob = job;
-    UniqueHandle thread(CreateThread(nullptr, 0, WalkThread, &jobContext, 0, nullptr));
+    UniqueHandle thread(CreateThread(nullptr, 0, walk, &jobContext, 0, nullptr));
     walkThread = thread.Get();
     if (thread) {
         while (WaitForSingleObject(thread.Get(), ProgressPeriodMs) == WAIT_TIMEOUT) {
@@ -184,16 +188,27 @@ JobEnd RunPasses(uint32_t job) {
         } else {
             applyAfterCount = false;
         }
-        const bool apply = jobContext.applyMode == 1;
+        // An undo is one pass that stamps like an apply pass, from the record.
+        const bool undo = jobContext.applyMode == UndoMode;
+        const bool apply = jobContext.applyMode != 0;
         const int32_t passPhase = apply ? PhaseApplying : PhaseCounting;
         jobPhase = passPhase;
         if (apply)
-            SetModeTotal();
+            SetModeTotal(undo);
+        if (undo) {
+            undoRestored = 0;
+            undoSkipped = 0;
+        } else if (apply) {
+            // A new apply pass replaces the record of the last one.
+            SYSTEMTIME now;
+            GetLocalTime(&now);
+            undoRecord.Begin(jobContext.folder, now);
+        }
 
         if (firstPass)
             TellDialog(JobControlsMessage, TRUE);
         TaskbarAtStart(apply);
-        RunWalk(job);
+        RunWalk(job, undo ? UndoThread : WalkThread);
         if (Replaced(job)) {
             // The newer job finds its counts complete or cleared, never half counted.
             if (!apply)
@@ -201,6 +216,9 @@ JobEnd RunPasses(uint32_t job) {
             return JobEnd::Replaced;
         }
         TaskbarAtEnd(apply);
+        // The status line tells what the undo did, also when it was stopped.
+        if (undo)
+            undoShown = 1;
 
         if (StopRequestedFor(job) || jobPhase == PhaseStopped)
             return EndStopped(!apply);
@@ -228,6 +246,7 @@ void RunJob(uint32_t job, bool closeWhenEnded) {
     if (!Replaced(job)) {
         processedFiles = 0;
         processedFolders = 0;
+        undoShown = 0;
         end = RunPasses(job);
     }
     if (end == JobEnd::Replaced) {

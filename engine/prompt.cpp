@@ -31,7 +31,9 @@ HWND DialogOnThisThread(const JobContext *context) {
     return nullptr;
 }
 
-int ShowTaskDialog(int mode, const PromptTexts &texts, HWND owner) {
+// The task dialog, looked up at run time so that the program still starts before Windows 6.0.
+// Returns the button pressed, 0 when it could not be shown.
+int RunTaskDialog(const TASKDIALOGCONFIG &config) {
     UniqueLibrary library(LoadLibraryW(L"COMCTL32.DLL"));
     if (!library)
         return 0;
@@ -40,13 +42,17 @@ int ShowTaskDialog(int mode, const PromptTexts &texts, HWND owner) {
         return 0;
     const auto taskDialogIndirect =
         reinterpret_cast<TaskDialogIndirectProc>(reinterpret_cast<void (*)()>(entry));
+    int button = 0;
+    taskDialogIndirect(&config, &button, nullptr, nullptr);
+    return button;
+}
+
+int ShowTaskDialog(int mode, const PromptTexts &texts, HWND owner) {
     // Large enough that it lives on the stack only while the prompt shows.
     TaskDialogSetup setup;
     BuildTaskDialogSetup(mode, texts, &setup);
     setup.config.hwndParent = owner;
-    int button = 0;
-    taskDialogIndirect(&setup.config, &button, nullptr, nullptr);
-    return button;
+    return RunTaskDialog(setup.config);
 }
 
 int ShowMessageBox(int mode, const PromptTexts &texts, JobContext *context) {
@@ -175,6 +181,32 @@ int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD co
     if (owner)
         --dialogPrompts;
     return answer;
+}
+
+bool AskYesNo(HWND owner, const wchar_t *instruction, const wchar_t *content) {
+    wchar_t title[TextSlotCapacity];
+    LoadInto(title, IDS_PRODUCT);
+    ++dialogPrompts;
+    int answer = 0;
+    if (IsVistaOrLater()) {
+        TASKDIALOGCONFIG config = {};
+        config.cbSize = sizeof config;
+        config.hwndParent = owner;
+        config.hInstance = appInstance;
+        config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_NO_BUTTON;
+        config.pszWindowTitle = title;
+        config.pszMainIcon = TD_WARNING_ICON;
+        config.pszMainInstruction = instruction;
+        config.pszContent = content;
+        config.nDefaultButton = IDNO;
+        answer = RunTaskDialog(config);
+    } else {
+        wchar_t text[MessageBoxTextCapacity];
+        FormatText(text, MessageBoxTextCapacity, L"%s\n\n%s", instruction, content);
+        answer = MessageBoxW(owner, text, title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    }
+    --dialogPrompts;
+    return answer == IDYES;
 }
 
 bool DialogPromptOpen() {

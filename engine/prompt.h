@@ -16,6 +16,9 @@ enum PromptMode : int {
 // Returns 1 (continue / OK), 2 (the second choice) or 0 (nothing could be shown). Asked for on
 // the main dialog's thread, the prompt is owned by the dialog.
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
+// Dialog thread: asks a yes-or-no question owned by the dialog (task dialog on 6.0 and later, a
+// message box before); true for yes.
+bool AskYesNo(HWND owner, const wchar_t *instruction, const wchar_t *content);
 // Dialog thread: a prompt that this thread shows is open, so no request may start now.
 bool DialogPromptOpen();
 

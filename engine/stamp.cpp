@@ -3,6 +3,7 @@
 #include "app/handles.h"
 #include "app/text.h"
 #include "engine/prompt.h"
+#include "engine/undo.h"
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
 
@@ -18,15 +19,92 @@ FILETIME LocalToFileTime(const SYSTEMTIME &local) {
     return utc;
 }
 
-// Reports an item that could not be stamped; false when the user chose to stop the job.
-bool ReportFailure(const wchar_t *path, JobContext *context, DWORD code) {
+// What stamping one item sets, and what it found there before.
+struct NewTimes {
+    bool useCreated, useModified, useAccessed;
+    FILETIME created, modified, accessed;
+    ItemStamps before;
+    bool set;
+};
+
+bool SetNewTimes(HANDLE item, void *context) {
+    auto *times = static_cast<NewTimes *>(context);
+    times->set = false;
+    // The times it carried before, for undoing the apply; an item whose times cannot be read
+    // is still stamped, but cannot be undone.
+    const bool readable = GetFileTime(item, &times->before.created, &times->before.accessed,
+                                      &times->before.written) != FALSE;
+    const StampArguments arguments =
+        ChooseStampArguments(times->useCreated, times->useModified, times->useAccessed,
+                             times->created, times->modified, times->accessed);
+    times->set =
+        SetFileTime(item, arguments.created, arguments.accessed, arguments.written) && readable;
+    return true;
+}
+
+void RecordStamp(const wchar_t *name, const JobContext *context, const NewTimes &times,
+                 DWORD attributes) {
+    wchar_t relative[ReportPathCapacity];
+    const size_t length =
+        RelativeItemPath(context->folder, context->pickedPath, name, relative, ReportPathCapacity);
+    if (length == 0)
+        return;
+    ItemStamps applied = times.before;
+    uint32_t stamps = 0;
+    if (times.useCreated) {
+        applied.created = times.created;
+        stamps |= StampCreated;
+    }
+    if (times.useAccessed) {
+        applied.accessed = times.accessed;
+        stamps |= StampAccessed;
+    }
+    if (times.useModified) {
+        applied.written = times.modified;
+        stamps |= StampWritten;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        stamps |= ItemIsFolder;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        stamps |= ItemIsLink;
+    undoRecord.Add(relative, length, times.before, applied, stamps);
+}
+
+} // namespace
+
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
     if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
         return true;
     jobPhase = PhaseStopped;
     return false;
 }
 
-} // namespace
+bool ChangeItemTimes(const wchar_t *path, DWORD openFlags, bool (*change)(HANDLE, void *),
+                     void *context, DWORD *code) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        *code = GetLastError();
+        return false;
+    }
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly)
+        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    UniqueHandle item(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, openFlags, nullptr));
+    bool changed = false;
+    if (!item) {
+        *code = GetLastError();
+    } else if (!change(item.Get(), context)) {
+        *code = GetLastError();
+    } else {
+        changed = true;
+    }
+    item.Reset();
+    // Put the read-only bit back, also when the open failed, before any prompt shows.
+    if (readOnly)
+        SetFileAttributesW(path, attributes);
+    return changed;
+}
 
 StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useAccessed,
                                     const FILETIME &created, const FILETIME &modified,
@@ -65,42 +143,29 @@ bool StampItem(const wchar_t *name, JobContext *context) {
     wchar_t path[ReportPathCapacity];
     // A cut path could name a different, existing item: such an item is reported, never used.
     if (JoinItemPath(path, ReportPathCapacity, context->pickedPath, name) >= PathCapacity)
-        return ReportFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
+        return ReportStampFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
 
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ReportFailure(path, context, GetLastError());
-
-    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly)
-        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-
-    UniqueHandle item(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  StampOpenFlags(context->applyToFolders != 0, attributes),
-                                  nullptr));
-    if (!item) {
-        const DWORD code = GetLastError();
-        // Put the read-only bit back before the prompt shows.
-        if (readOnly)
-            SetFileAttributesW(path, attributes);
-        return ReportFailure(path, context, code);
-    }
+        return ReportStampFailure(path, context, GetLastError());
 
     // The flags and times are read once, so a picker changed meanwhile cannot mix old and new.
-    const bool useCreated = context->useCreated != 0;
-    const bool useModified = context->useModified != 0;
-    const bool useAccessed = context->useAccessed != 0;
-    const FILETIME created = useCreated ? LocalToFileTime(context->timeCreated.Load()) : FILETIME{};
-    const FILETIME modified =
-        useModified ? LocalToFileTime(context->timeModified.Load()) : FILETIME{};
-    const FILETIME accessed =
-        useAccessed ? LocalToFileTime(context->timeAccessed.Load()) : FILETIME{};
-    const StampArguments arguments =
-        ChooseStampArguments(useCreated, useModified, useAccessed, created, modified, accessed);
-    SetFileTime(item.Get(), arguments.created, arguments.accessed, arguments.written);
-    item.Reset();
+    NewTimes times = {};
+    times.useCreated = context->useCreated != 0;
+    times.useModified = context->useModified != 0;
+    times.useAccessed = context->useAccessed != 0;
+    if (times.useCreated)
+        times.created = LocalToFileTime(context->timeCreated.Load());
+    if (times.useModified)
+        times.modified = LocalToFileTime(context->timeModified.Load());
+    if (times.useAccessed)
+        times.accessed = LocalToFileTime(context->timeAccessed.Load());
 
-    if (readOnly)
-        SetFileAttributesW(path, attributes);
+    DWORD code = 0;
+    if (!ChangeItemTimes(path, StampOpenFlags(context->applyToFolders != 0, attributes),
+                         SetNewTimes, &times, &code))
+        return ReportStampFailure(path, context, code);
+    if (times.set)
+        RecordStamp(name, context, times, attributes);
     return true;
 }

@@ -8,6 +8,16 @@
 // PhaseStopped).
 bool StampItem(const wchar_t *name, JobContext *context);
 
+// Reports an item that could not be stamped (or restored) through the error prompt; false when
+// the user chose to stop the job (jobPhase is then PhaseStopped).
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code);
+
+// Opens the item for changing its times, clearing a read-only bit for the moment, runs change on
+// the handle and puts the attributes back. False, with the code of the step that failed, when the
+// item could not be reached, opened or changed.
+bool ChangeItemTimes(const wchar_t *path, DWORD openFlags, bool (*change)(HANDLE, void *),
+                     void *context, DWORD *code);
+
 // The three arguments of SetFileTime for the chosen stamps: a switched-off creation or write
 // time is left out (null), a switched-off last-access time is the keep-unchanged marker.
 struct StampArguments {

@@ -32,6 +32,12 @@
 #define IDS_CANCEL 43
 #define IDS_CLOSE_PROGRAM 44
 #define IDS_HINT_SYSTEM_FILE 45
+#define IDS_UNDO_COMMAND 46
+#define IDS_UNDO_QUESTION 47
+#define IDS_UNDO_RESULT 48
+
+// The main dialog's system menu
+#define IDM_UNDO 0x0010
 
 // Main dialog controls
 #define IDC_ABOUT 1019

@@ -11,11 +11,13 @@
 #include "dragdrop/drop_target.h"
 #include "engine/job.h"
 #include "engine/prompt.h"
+#include "engine/undo.h"
 #include "res/resource.h"
 #include "ui/job_controls.h"
 #include "ui/pickers.h"
 #include "ui/status.h"
 #include "ui/target.h"
+#include "ui/undo_command.h"
 
 SharedWord autoRecount{0};
 
@@ -157,6 +159,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
                                                  IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon.Get()));
 
+    AddUndoEntry(window);
     const int countFirst = ChooseFirstTarget(commandLine);
     ShowFilterControls(window);
     SetPickerFormats(window);
@@ -285,6 +288,18 @@ void OnCommand(HWND window, WPARAM wParam) {
     }
 }
 
+// The system menu's undo entry: asks once, then undoes on the job threads like an apply pass.
+void OnUndoCommand(HWND window) {
+    if (!UndoAvailable() || DialogPromptOpen())
+        return;
+    if (!ConfirmUndo(window) || !UndoAvailable())
+        return;
+    KillTimer(window, RecountTimer);
+    EndRunningJob();
+    jobContext.applyMode = UndoMode;
+    StartJobThread();
+}
+
 void OnTimer(HWND window, UINT_PTR id) {
     if (id == ProgressTimer) {
         ShowStatus();
@@ -359,9 +374,20 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case JobControlsMessage:
         ShowJobControls(window, wParam != 0);
+        UpdateUndoEntry(window);
         return TRUE;
     case JobEndedMessage:
         ShowJobEnd(window);
+        UpdateUndoEntry(window);
+        return TRUE;
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lParam))
+            UpdateUndoEntry(window);
+        return FALSE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_UNDO)
+            return FALSE;
+        OnUndoCommand(window);
         return TRUE;
     case WM_CTLCOLORDLG:
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(StaticBackgroundIndex()));

@@ -6,6 +6,7 @@
 
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/undo.h"
 #include "res/resource.h"
 
 namespace {
@@ -15,8 +16,15 @@ constexpr size_t StatusCapacity = 260;
 void ShowStatus() {
     const int32_t phase = jobPhase;
     const bool passRunning = (phase & 1) != 0;
+    if (!passRunning && undoShown) {
+        wchar_t text[StatusCapacity] = {};
+        FormatText(text, StatusCapacity, LoadText(IDS_UNDO_RESULT), undoRestored.load(),
+                   undoSkipped.load());
+        SetDlgItemTextW(jobContext.dialog, IDC_STATUS, text);
+        return;
+    }
     uint32_t files, folders;
-    if (jobContext.applyMode == 1) {
+    if (jobContext.applyMode != 0) {
         files = processedFiles;
         folders = processedFolders;
     } else {

@@ -6,6 +6,9 @@
 //     waits for the first count, sets the filter, ticks "include sub-folders", steps the
 //     modified picker once and the last-access picker twice, presses Apply and waits until
 //     the job has ended;
+//   automation undo <process id> <log file>
+//     chooses "undo last apply" in the window's system menu, answers yes and waits until the
+//     undo has ended;
 //   automation ok <process id> <log file>
 //     presses OK.
 // Exit code 0 when every step worked, 1 otherwise (the log says which step failed).
@@ -20,10 +23,12 @@ namespace {
 constexpr int StatusLine = 1003;
 constexpr int Filter = 1008;
 constexpr int CountButton = 1009;
+constexpr int CreatedPicker = 1012;
 constexpr int ModifiedPicker = 1013;
 constexpr int AccessedPicker = 1014;
 constexpr int Subfolders = 1016;
 constexpr int ApplyButton = 1020;
+constexpr WPARAM UndoCommand = 0x0010;
 
 FILE *logFile = nullptr;
 
@@ -38,6 +43,7 @@ void Log(const wchar_t *format, const std::wstring &detail = L"") {
 struct DialogQuery {
     DWORD processId;
     HWND found;
+    HWND except = nullptr; // null: the main dialog; else any other dialog of the process
 };
 
 BOOL CALLBACK MatchMainDialog(HWND window, LPARAM param) {
@@ -46,8 +52,10 @@ BOOL CALLBACK MatchMainDialog(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &owner);
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
+    const bool wanted =
+        query->except ? window != query->except : GetDlgItem(window, StatusLine) != nullptr;
     if (owner == query->processId && IsWindowVisible(window) &&
-        lstrcmpW(className, L"#32770") == 0 && GetDlgItem(window, StatusLine)) {
+        lstrcmpW(className, L"#32770") == 0 && wanted) {
         query->found = window;
         return FALSE;
     }
@@ -64,8 +72,8 @@ template <typename Condition> bool WaitFor(Condition done, DWORD timeoutMs) {
     return true;
 }
 
-HWND FindMainDialog(DWORD processId) {
-    DialogQuery query = {processId, nullptr};
+HWND FindDialog(DWORD processId, HWND except) {
+    DialogQuery query = {processId, nullptr, except};
     WaitFor(
         [&] {
             EnumWindows(MatchMainDialog, reinterpret_cast<LPARAM>(&query));
@@ -73,6 +81,10 @@ HWND FindMainDialog(DWORD processId) {
         },
         20000);
     return query.found;
+}
+
+HWND FindMainDialog(DWORD processId) {
+    return FindDialog(processId, nullptr);
 }
 
 std::wstring Text(HWND dialog, int id) {
@@ -132,6 +144,8 @@ int Apply(HWND dialog, const wchar_t *filter, long count, long filtered, long de
         return 1;
     if (!Click(dialog, Subfolders) || !WaitForCount(dialog, deep))
         return 1;
+    if (HWND box = FindWindowExW(GetDlgItem(dialog, CreatedPicker), nullptr, L"Button", nullptr))
+        SendMessageW(box, BM_CLICK, 0, 0);
     StepPicker(dialog, ModifiedPicker, 1);
     StepPicker(dialog, AccessedPicker, 2);
     const std::wstring idleCaption = Text(dialog, CountButton);
@@ -146,6 +160,24 @@ int Apply(HWND dialog, const wchar_t *filter, long count, long filtered, long de
         },
         20000);
     Log(ended ? L"applied; status: %ls" : L"the apply job did not end; status: %ls",
+        Text(dialog, StatusLine));
+    return ended ? 0 : 1;
+}
+
+// The system menu's command, the question answered with yes, and the undo pass to its end.
+int Undo(HWND dialog, DWORD processId) {
+    const std::wstring idleCaption = Text(dialog, CountButton);
+    PostMessageW(dialog, WM_SYSCOMMAND, UndoCommand, 0);
+    HWND question = FindDialog(processId, dialog);
+    if (!question) {
+        Log(L"no question%ls");
+        return 1;
+    }
+    Sleep(100);
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    WaitFor([&] { return Text(dialog, CountButton) != idleCaption; }, 2000);
+    const bool ended = WaitFor([&] { return Text(dialog, CountButton) == idleCaption; }, 20000);
+    Log(ended ? L"undone; status: %ls" : L"the undo did not end; status: %ls",
         Text(dialog, StatusLine));
     return ended ? 0 : 1;
 }
@@ -167,6 +199,8 @@ int wmain(int argc, wchar_t **argv) {
     if (command == L"apply" && argc == 8)
         result = Apply(dialog, argv[4], wcstol(argv[5], nullptr, 10), wcstol(argv[6], nullptr, 10),
                        wcstol(argv[7], nullptr, 10));
+    else if (command == L"undo")
+        result = Undo(dialog, processId);
     else if (command == L"ok")
         result = Click(dialog, IDOK) ? 0 : 1;
     if (logFile)

@@ -48,6 +48,9 @@ const std::map<int, std::wstring> polishStrings = {
     {44, L"Zamknij program"},
     {45, L"Pliki systemowe są używane przez system operacyjny i nie mogą być modyfikowane gdy są "
          L"w użyciu."},
+    {46, L"Cofnij ostatnie zastosowanie"},
+    {47, L"Przywrócić czasy, które %u elementów miało przed zastosowaniem z %s?\n\n%s"},
+    {48, L"Przywrócono: %u, pominięto: %u"},
 };
 
 const std::map<int, std::wstring> chineseStrings = {
@@ -77,6 +80,9 @@ const std::map<int, std::wstring> chineseStrings = {
     {43, L"取消"},
     {44, L"关闭程序"},
     {45, L"系统文件正由操作系统使用，在使用期间无法修改。"},
+    {46, L"撤销上次应用"},
+    {47, L"要将 %u 个项目恢复为 %s 应用之前的时间吗？\n\n%s"},
+    {48, L"已恢复：%u，已跳过：%u"},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
@@ -115,12 +121,12 @@ TEST_F(ProgramStrings, ZhTableHoldsExactlyTheProgramsTexts) {
 
 TEST_F(ProgramStrings, OnlyPolishAndZhCarryStrings) {
     ASSERT_TRUE(image.Loaded());
-    // Blocks 1 to 3 hold identifiers 0 to 47; no further block exists.
-    for (int block = 1; block <= 3; ++block) {
+    // Blocks 1 to 4 hold identifiers 0 to 63; no further block exists.
+    for (int block = 1; block <= 4; ++block) {
         const auto languages = image.Languages(RT_STRING, MAKEINTRESOURCEW(block));
         EXPECT_EQ((std::vector<LANGID>{Polish, Chinese}), SortedDescending(languages)) << block;
     }
-    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(4)).empty());
+    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(5)).empty());
 }
 
 // The texts that the program fills: placeholders in the right order and nothing else that a

@@ -131,6 +131,14 @@ TEST(EndToEndAnyLanguage, ProgramIsDrivenFromAnotherProcessAndStampsTheFiles) {
     EXPECT_TRUE(testsupport::SameTime(outside.written, old)) << "c.log is outside the filter";
     EXPECT_TRUE(testsupport::SameTime(outside.accessed, old));
 
+    // The system menu's undo puts every stamped item back.
+    ASSERT_EQ(RunToEnd(automation + L"undo " + ids, 60000), 0u) << ReadLog(log);
+    for (const wchar_t *name : {L"a.txt", L"b.txt", L"sub\\d.txt", L"sub\\e.txt"}) {
+        const testsupport::ItemTimes times = Times(dir / name);
+        EXPECT_TRUE(testsupport::SameTime(times.written, old)) << "not undone";
+        EXPECT_TRUE(testsupport::SameTime(times.accessed, old));
+    }
+
     ASSERT_EQ(RunToEnd(automation + L"ok " + ids, 30000), 0u) << ReadLog(log);
     ASSERT_EQ(WaitForSingleObject(program.handle, 30000), WAIT_OBJECT_0)
         << "OK did not close the program";

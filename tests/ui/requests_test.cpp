@@ -421,3 +421,48 @@ TEST_F(MainDialogRequests, CancelWhileThePassWaitsInItsPromptKeepsTheReadOnlyBit
     EXPECT_EQ(GetFileAttributesW(held.c_str()) & FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
+
+TEST_F(MainDialogRequests, UndoOfTheSystemMenuPutsTheLastApplyBack) {
+    MakeManyFiles(4);
+    MainDialogRun &run = Start();
+    const HMENU menu = GetSystemMenu(run.Window(), FALSE);
+    const auto enabled = [&] { return !(GetMenuState(menu, IDM_UNDO, MF_BYCOMMAND) & MF_GRAYED); };
+    EXPECT_FALSE(enabled()) << "nothing to undo yet";
+    const SYSTEMTIME first = testsupport::MakeLocalTime(2005, 5, 5, 5, 5, 5);
+    SetAllPickers(first);
+    ASSERT_TRUE(run.Click(IDC_APPLY));
+    ASSERT_TRUE(run.WaitForJobEnd());
+    EXPECT_TRUE(enabled());
+    // A second apply replaces the record: undo goes back to the first one's times.
+    SetAllPickers(testsupport::MakeLocalTime(2006, 6, 6, 6, 6, 6));
+    {
+        SlowItem slow(L"file1.dat", 1500);
+        ASSERT_TRUE(run.Click(IDC_APPLY));
+        ASSERT_TRUE(testsupport::PumpUntil([] { return SlowItem::Inside(); }, 20000));
+        EXPECT_FALSE(enabled()) << "a pass runs";
+        ASSERT_TRUE(run.WaitForJobEnd());
+    }
+    for (int answer : {IDNO, IDYES}) {
+        const FILETIME shown = Written(dir_ / L"file0.dat");
+        PostMessageW(run.Window(), WM_SYSCOMMAND, IDM_UNDO, 0);
+        HWND question = uitest::FindThreadDialog(run.ThreadId(), run.Window(), 10000);
+        ASSERT_NE(question, nullptr) << "no question";
+        Sleep(100);
+        run.MarkStatus();
+        PostMessageW(question, WM_COMMAND, answer, 0);
+        if (answer == IDYES) {
+            ASSERT_TRUE(run.WaitForJobEnd());
+            break;
+        }
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return !IsWindow(question); }, 10000));
+        Sleep(300);
+        EXPECT_TRUE(run.StatusMarked()) << "no pass may run after no";
+        EXPECT_TRUE(testsupport::SameTime(shown, Written(dir_ / L"file0.dat")));
+        EXPECT_TRUE(enabled());
+    }
+    EXPECT_FALSE(enabled()) << "a full undo leaves nothing to undo";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(testsupport::SameTime(Written(dir_ / (L"file" + std::to_wstring(i) + L".dat")),
+                                          testsupport::LocalToUtc(first)))
+            << "item " << i << " not put back";
+}
