@@ -31,8 +31,9 @@ unzip -q "$out/dist/$zip" -d "$out/unpacked"
 while read -r exe objdump format processor; do
     file="$out/unpacked/$exe"
     [ -f "$file" ] || continue
-    "$objdump" -f "$file" | grep -q "file format $format\$" || fail "$exe is not $format"
-    "$objdump" -p "$file" | grep -q 'Subsystem.*Windows GUI' || fail "$exe is not a GUI program"
+    headers=$("$objdump" -f -p "$file" 2>&1 || true)
+    grep -q "file format $format\$" <<<"$headers" || fail "$exe is not $format"
+    grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "$exe is not a GUI program"
     # The manifest is stored as plain text in the resources.
     count=$(grep -ao 'processorArchitecture="[a-z0-9]*"' "$file" | sort | uniq -c | awk '{print $1, $2}')
     [ "$count" = "2 processorArchitecture=\"$processor\"" ] || fail "$exe manifest names: $count"
