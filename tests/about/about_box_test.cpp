@@ -128,7 +128,7 @@ TEST(AboutBox, ShowsEveryTextOfThePolishBox) {
     ASSERT_NE(nullptr, box.Get());
     EXPECT_EQ(L"O programie...", WindowText(box.Get()));
     EXPECT_EQ(L"Vandrel", WindowText(box.Item(IDC_ABOUT_PRODUCT)));
-    EXPECT_EQ(L"Copyright \u00a9 " + CurrentYearRange() + L" Marek Zawilski",
+    EXPECT_EQ(L"Copyright \u00a9 " + CurrentYearRange() + L" autorzy Vandrela",
               WindowText(box.Item(IDC_ABOUT_NOTICE)));
     EXPECT_EQ(L"Pisz na adres:", WindowText(box.Item(IDC_ABOUT_MAIL_LABEL)));
     const std::wstring address = WindowText(box.Item(IDC_ABOUT_MAIL));

@@ -51,7 +51,7 @@ const std::map<int, std::wstring> polishStrings = {
 };
 
 const std::map<int, std::wstring> chineseStrings = {
-    {1, L"Vandrel v2.0 汉化：林晓峰"},
+    {1, L"Vandrel v2.0 汉化：Vandrel 翻译组"},
     {3, L"yyyy'/'M'/'d'   'hh':'mm':'ss' 'tt"},
     {4, L"选择文件夹或文件："},
     {5, L"正在搜索...（文件：%u，文件夹：%u）"},
