@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vandrel.exe and starts it under Wine: scripts/run.sh [path]
 # Without an X display it starts a virtual one, saves a screenshot of the window, and ends.
-# The user interface is Polish unless LANG (or VANDREL_LANG) asks for Chinese.
+# The user interface is Polish unless LANG asks for Chinese or VANDREL_LANG for any language.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,12 +19,16 @@ rm -f "build-$arch.log"
 exe="$root/build/$arch/Vandrel.exe"
 wine=$(vandrel_wine_for "$arch")
 
-# The program speaks Polish, with a Chinese translation; any other language of this machine
-# would leave the choice to Windows' resource fallback. VANDREL_LANG=zh_CN.UTF-8 shows Chinese.
-case "${VANDREL_LANG:-${LANG:-}}" in
-pl_* | zh_*) export LANG=${VANDREL_LANG:-$LANG} ;;
-*) export LANG=pl_PL.UTF-8 ;;
-esac
+# Polish unless this machine's LANG is Chinese; VANDREL_LANG picks any language: zh_CN.UTF-8
+# shows Chinese, and every language but Polish and Chinese (en_US.UTF-8, de_DE.UTF-8...) English.
+if [ -n "${VANDREL_LANG:-}" ]; then
+    export LANG=$VANDREL_LANG
+else
+    case "${LANG:-}" in
+    pl_* | zh_*) ;;
+    *) export LANG=pl_PL.UTF-8 ;;
+    esac
+fi
 export LC_ALL=$LANG
 
 headless=0

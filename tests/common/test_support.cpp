@@ -193,4 +193,9 @@ bool IsChineseUi() {
     return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
 }
 
+bool IsEnglishUi() {
+    const LANGID language = PRIMARYLANGID(GetUserDefaultUILanguage());
+    return language != LANG_POLISH && language != LANG_CHINESE;
+}
+
 } // namespace testsupport

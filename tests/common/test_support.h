@@ -51,5 +51,7 @@ std::wstring BuildPath(const std::wstring &relative);
 std::wstring WindowText(HWND window);
 // The user-interface language the program's resources were chosen for.
 bool IsChineseUi();
+// True when the program gets its English resources: neither Polish nor Chinese.
+bool IsEnglishUi();
 
 } // namespace testsupport
