@@ -38,7 +38,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 # Without the locales Wine falls back to an English user interface.
-for loc in pl_PL zh_CN; do
+for loc in pl_PL zh_CN de_DE ja_JP en_US; do
     if ! locale -a 2>/dev/null | grep -qi "^${loc}\.utf-\?8$"; then
         $SUDO localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
     fi

@@ -3,8 +3,8 @@
 # It starts the 32-bit build, the program users get; where the kernel refuses 32-bit programs, it
 # runs it under qemu-i386 emulation in a private namespace. Without an X display it starts a
 # virtual one, saves a screenshot of the window, and ends.
-# The user interface follows VANDREL_LANG, else LANG (zh_CN.UTF-8 shows Chinese); Polish when
-# neither asks for a language.
+# The user interface follows VANDREL_LANG, else LANG (zh_CN.UTF-8 shows Chinese, any language but
+# Polish and Chinese English); Polish when neither asks for a language.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
