@@ -5,6 +5,7 @@
 #include "app/text.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
+#include "vandrel_version.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void SetNoticeLine(HWND window) {
 
 void SetVersionLine(HWND window) {
     wchar_t line[256] = {};
-    FormatText(line, 256, LoadText(IDS_VERSION_LINE), L"2.0.3680.7000", L"XP/Vista/7");
+    FormatText(line, 256, LoadText(IDS_VERSION_LINE), L"" VANDREL_VERSION_TEXT, L"XP/Vista/7");
     SetDlgItemTextW(window, IDC_ABOUT_VERSION, line);
 }
 

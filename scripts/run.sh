@@ -1,31 +1,51 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vandrel.exe and starts it under Wine: scripts/run.sh [path]
-# Without an X display it starts a virtual one, saves a screenshot of the window, and ends.
-# The user interface is Polish unless LANG (or VANDREL_LANG) asks for Chinese.
+# It starts the 32-bit build, the program users get; where the kernel refuses 32-bit programs, it
+# runs it under qemu-i386 emulation in a private namespace. Without an X display it starts a
+# virtual one, saves a screenshot of the window, and ends.
+# The user interface follows VANDREL_LANG, else LANG (zh_CN.UTF-8 shows Chinese, any language but
+# Polish and Chinese English); Polish when neither asks for a language.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
 # shellcheck source=wine-session.sh
 source scripts/wine-session.sh
 
-arch=i686
-if ! vandrel_can_run_32bit; then
-    echo "This kernel cannot run 32-bit programs: starting the x86_64 build instead."
-    arch=x86_64
+# The first part installs and builds; the second, which starts Wine, runs in the namespace when
+# the program is emulated (the script calls itself with VANDREL_RUN_ARCH set).
+if [ -z "${VANDREL_RUN_ARCH:-}" ]; then
+    bash scripts/install-deps.sh
+    arch=i686
+    emulate=0
+    if vandrel_can_run_32bit; then
+        :
+    elif vandrel_i386_emulation_works; then
+        echo "This kernel cannot run 32-bit programs: starting the i686 build under qemu-i386 emulation."
+        emulate=1
+    else
+        echo "This kernel cannot run 32-bit programs and no user namespace with qemu-i386 can be made here: starting the x86_64 build instead."
+        arch=x86_64
+    fi
+    bash scripts/build.sh "$arch" >"build-$arch.log" 2>&1 || { tail -30 "build-$arch.log"; exit 1; }
+    rm -f "build-$arch.log"
+    if [ $emulate = 1 ]; then
+        VANDREL_RUN_ARCH=$arch vandrel_with_i386_emulation bash "$0" "$@"
+    else
+        VANDREL_RUN_ARCH=$arch bash "$0" "$@"
+    fi
+    exit 0
 fi
-bash scripts/build.sh "$arch" >"build-$arch.log" 2>&1 || { tail -30 "build-$arch.log"; exit 1; }
-rm -f "build-$arch.log"
+
+arch=$VANDREL_RUN_ARCH
 exe="$root/build/$arch/Vandrel.exe"
 wine=$(vandrel_wine_for "$arch")
 
-# The program speaks Polish, with a Chinese translation; any other language of this machine
-# would leave the choice to Windows' resource fallback. VANDREL_LANG=zh_CN.UTF-8 shows Chinese.
-case "${VANDREL_LANG:-${LANG:-}}" in
-pl_* | zh_*) export LANG=${VANDREL_LANG:-$LANG} ;;
-*) export LANG=pl_PL.UTF-8 ;;
+lang=${VANDREL_LANG:-${LANG:-}}
+case "$lang" in
+"" | C | C.* | POSIX) lang=pl_PL.UTF-8 ;;
 esac
-export LC_ALL=$LANG
+export LANG=$lang
+export LC_ALL=$lang
 
 headless=0
 [ -z "${DISPLAY:-}" ] && headless=1
@@ -42,18 +62,26 @@ if [ $headless = 0 ]; then
     exit 0
 fi
 
+# A fresh prefix and emulation make the first start slow: wait as long as the program runs.
 "$wine" "$exe" "${args[@]}" >/dev/null 2>&1 &
-for _ in $(seq 100); do
+program=$!
+limit=180
+window=""
+started=$SECONDS
+while [ -z "$window" ] && kill -0 "$program" 2>/dev/null && [ $((SECONDS - started)) -lt $limit ]; do
     window=$(xdotool search --onlyvisible --class 'vandrel.exe' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
+    [ -n "$window" ] || sleep 0.5
 done
-sleep 2 # let the first count finish and paint
 shot="$root/build/vandrel-screenshot.png"
-import -window root "$shot"
-if [ -n "${window:-}" ]; then
-    import -window "$window" "$shot" 2>/dev/null || true
-    echo "Vandrel started; screenshot of its window saved to $shot"
-else
-    echo "Vandrel's window did not appear; screenshot of the screen saved to $shot"
+if [ -z "$window" ]; then
+    import -window root "$shot" 2>/dev/null || true
+    if kill -0 "$program" 2>/dev/null; then
+        echo "Vandrel's window did not appear within $limit seconds; screenshot of the screen saved to $shot" >&2
+    else
+        echo "Vandrel ended before its window appeared; screenshot of the screen saved to $shot" >&2
+    fi
+    exit 1
 fi
+sleep 2 # let the first count finish and paint
+import -window "$window" "$shot"
+echo "Vandrel started ($arch build, LANG=$LANG); screenshot of its window saved to $shot"

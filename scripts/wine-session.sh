@@ -10,6 +10,25 @@ vandrel_wine_for() { # the loader for a build: i686 or x86_64
     if [ "$1" = i686 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
 }
 
+# Where the kernel refuses them, 32-bit programs run under qemu-i386, registered in a binfmt_misc
+# of a private user and mount namespace: the machine's own handlers stay untouched, and nothing
+# outside sees the registration. Everything that starts Wine, the prefix's boot included, has to
+# run inside (a prefix booted outside has an empty syswow64).
+# vandrel_with_i386_emulation COMMAND [ARG...]
+vandrel_with_i386_emulation() {
+    # shellcheck disable=SC2016
+    unshare --user --map-root-user --mount --propagation private bash -c '
+        mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc &&
+            cat /usr/share/qemu/binfmt.d/qemu-i386.conf >/proc/sys/fs/binfmt_misc/register &&
+            exec "$@"' vandrel-i386 "$@"
+}
+
+# True when the emulator is installed and a namespace with it can be made here.
+vandrel_i386_emulation_works() {
+    [ -f /usr/share/qemu/binfmt.d/qemu-i386.conf ] &&
+        vandrel_with_i386_emulation /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 # vandrel_session_start PREFIX_DIR [XP_PROGRAM_NAME...]
 vandrel_session_start() {
     local prefix=$1

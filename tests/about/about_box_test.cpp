@@ -128,7 +128,7 @@ TEST(AboutBox, ShowsEveryTextOfThePolishBox) {
     ASSERT_NE(nullptr, box.Get());
     EXPECT_EQ(L"O programie...", WindowText(box.Get()));
     EXPECT_EQ(L"Vandrel", WindowText(box.Item(IDC_ABOUT_PRODUCT)));
-    EXPECT_EQ(L"Copyright \u00a9 " + CurrentYearRange() + L" Marek Zawilski",
+    EXPECT_EQ(L"Copyright \u00a9 " + CurrentYearRange() + L" autorzy Vandrela",
               WindowText(box.Item(IDC_ABOUT_NOTICE)));
     EXPECT_EQ(L"Pisz na adres:", WindowText(box.Item(IDC_ABOUT_MAIL_LABEL)));
     const std::wstring address = WindowText(box.Item(IDC_ABOUT_MAIL));
@@ -160,6 +160,25 @@ TEST(AboutBoxChinese, ShowsTheChineseTextsWithTheSameFilling) {
     EXPECT_EQ(abouttest::SupportAddress(), WindowText(box.Item(IDC_ABOUT_MAIL)));
     EXPECT_EQ(abouttest::Homepage(), WindowText(box.Item(IDC_ABOUT_HOME)));
     EXPECT_EQ(1, FontOf(box.Item(IDC_ABOUT_HOME)).lfUnderline);
+}
+
+TEST(AboutBoxEnglish, ShowsTheEnglishTextsWithTheSameFilling) {
+    ASSERT_TRUE(testsupport::IsEnglishUi());
+    ModelessAboutBox box;
+    ASSERT_NE(nullptr, box.Get());
+    EXPECT_EQ(L"About...", WindowText(box.Get()));
+    EXPECT_EQ(L"Vandrel", WindowText(box.Item(IDC_ABOUT_PRODUCT)));
+    EXPECT_EQ(L"Copyright \u00a9 " + CurrentYearRange() + L" the Vandrel authors",
+              WindowText(box.Item(IDC_ABOUT_NOTICE)));
+    EXPECT_EQ(L"E-mail:", WindowText(box.Item(IDC_ABOUT_MAIL_LABEL)));
+    EXPECT_EQ(abouttest::SupportAddress(), WindowText(box.Item(IDC_ABOUT_MAIL)));
+    EXPECT_EQ(L"Home page:", WindowText(box.Item(IDC_ABOUT_HOME_LABEL)));
+    EXPECT_EQ(abouttest::Homepage(), WindowText(box.Item(IDC_ABOUT_HOME)));
+    EXPECT_EQ(L"Version 2.0.3680.7000 for Windows XP/Vista/7",
+              WindowText(box.Item(IDC_ABOUT_VERSION)));
+    EXPECT_EQ(L"Additional information:", WindowText(box.Item(IDC_ABOUT_INFO_GROUP)));
+    EXPECT_EQ(0u, WindowText(box.Item(IDC_ABOUT_INFO)).find(L"Vandrel is freeware."));
+    EXPECT_EQ(1, FontOf(box.Item(IDC_ABOUT_MAIL)).lfUnderline);
 }
 
 TEST(AboutBox, ShowsTheIconAt128AndTakesItAt16AsItsSmallWindowIcon) {

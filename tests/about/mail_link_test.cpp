@@ -335,3 +335,17 @@ TEST_F(MailLinkChinese, ClickSendsTheChineseProductLineAsSubject) {
                   subject,
               ClickAndRecord());
 }
+
+// ---- the English user interface: the English product line is the subject ----
+
+class MailLinkEnglish : public MailLink {};
+
+TEST_F(MailLinkEnglish, ClickSendsTheEnglishProductLineAsSubject) {
+    ASSERT_TRUE(testsupport::IsEnglishUi());
+    ASSERT_NE(nullptr, box.Get());
+    ASSERT_EQ(L"Vandrel", testsupport::WindowText(box.Item(IDC_ABOUT_PRODUCT)));
+    mail.Register(Client, Quoted(RecorderPath()) + L" /mailurl:%1");
+    EXPECT_EQ(Quoted(RecorderPath()) + L" /mailurl:" + abouttest::SupportAddress() +
+                  L"?subject=Vandrel",
+              ClickAndRecord());
+}

@@ -227,4 +227,9 @@ bool SlowItem::Inside() {
     return insideSlowItem;
 }
 
+bool IsEnglishUi() {
+    const LANGID language = PRIMARYLANGID(GetUserDefaultUILanguage());
+    return language != LANG_POLISH && language != LANG_CHINESE;
+}
+
 } // namespace testsupport

@@ -51,6 +51,8 @@ std::wstring BuildPath(const std::wstring &relative);
 std::wstring WindowText(HWND window);
 // The user-interface language the program's resources were chosen for.
 bool IsChineseUi();
+// True when the program gets its English resources: neither Polish nor Chinese.
+bool IsEnglishUi();
 
 // While it lives, the walk spends delayMs on the file of that name before counting or stamping
 // it, as on a slow share. Inside() tells whether the walk is in that file now.

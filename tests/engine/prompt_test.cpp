@@ -231,6 +231,24 @@ TEST_F(TaskDialogPromptTest, NoticeModeHasOneOkButton) {
     EXPECT_FALSE(seen.Shows(L"Anuluj"));
 }
 
+// Under an English user interface the prompt speaks English, its buttons included.
+using TaskDialogPromptEnglishTest = TaskDialogPromptTest;
+
+TEST_F(TaskDialogPromptEnglishTest, TextsAndButtonsAreEnglish) {
+    ASSERT_TRUE(IsEnglishUi());
+    for (int mode : {PromptStopJob, PromptCloseProgram}) {
+        PromptAnswerer answerer(L"Vandrel", IDCANCEL);
+        EXPECT_EQ(IDCANCEL, FileErrorPrompt(mode, L"C:\\x\\a.txt", &jobContext, 5));
+        ASSERT_EQ(1u, answerer.Seen().size());
+        const PromptSeen &seen = answerer.Seen()[0];
+        EXPECT_EQ(L"Continue", seen.button1);
+        EXPECT_EQ(std::wstring(mode == PromptStopJob ? L"Cancel" : L"Close program"), seen.button2);
+        EXPECT_TRUE(seen.Shows(L"File access error"));
+        EXPECT_TRUE(seen.Shows(L"File: C:\\x\\a.txt"));
+        EXPECT_TRUE(seen.Shows(L"Error code: 5"));
+    }
+}
+
 // The same program reported as Windows XP: the message box owned by the main dialog.
 class PromptWinXpTest : public ::testing::Test {
   protected:

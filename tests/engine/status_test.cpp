@@ -82,4 +82,24 @@ TEST_F(StatusLineChineseTest, TextsAreNeverShortened) {
     EXPECT_EQ(L"正在处理...（文件：4，文件夹：1）", Shown());
 }
 
+// English shortens at its comma as Polish does.
+using StatusLineEnglishTest = StatusLineTest;
+
+TEST_F(StatusLineEnglishTest, FolderCountGoesWithoutFoldersToStamp) {
+    ASSERT_TRUE(testsupport::IsEnglishUi());
+    EXPECT_EQ(L"Files: 12", Shown());
+    jobContext.applyToFolders = 1;
+    EXPECT_EQ(L"Files: 12, folders: 3", Shown());
+    jobContext.applyToFolders = 0;
+    jobPhase = PhaseCounting;
+    EXPECT_EQ(L"Counting... (files: 12)", Shown());
+    jobPhase = PhaseApplying;
+    jobContext.applyMode = 1;
+    processedFiles = 4;
+    processedFolders = 1;
+    EXPECT_EQ(L"Processing... (files: 4)", Shown());
+    jobContext.applyToFolders = 1;
+    EXPECT_EQ(L"Processing... (files: 4, folders: 1)", Shown());
+}
+
 } // namespace

@@ -1,4 +1,4 @@
-// Both dialog templates in both languages, parsed from the built program: every control with
+// Both dialog templates in all three languages, parsed from the built program: every control with
 // its identifier, class, style, rectangle, text and place in the tab order.
 #include <windows.h>
 
@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace {
 
 constexpr LANGID Polish = 0x0415;
 constexpr LANGID Chinese = 0x0004;
+constexpr LANGID English = 0x0409;
 constexpr int ProgramIcon = -2; // marks the text "icon resource 1" (an ordinal) in the tables
 
 constexpr DWORD Shown = WS_CHILD | WS_VISIBLE;
@@ -76,7 +78,7 @@ const std::vector<Control> polishAbout = {
     {1, L"button", PushButton, 338, 22, 50, 14, L"&OK"},
     {9009, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 110, 20, 150, 16, L"Vandrel"},
     {9045, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 110, 35, 150, 8,
-     L"Copyright © %s Marek Zawilski"},
+     L"Copyright © %s autorzy Vandrela"},
     {9050, L"static", Shown | SS_RIGHT | WS_GROUP, 120, 48, 60, 8, L"Pisz na adres:"},
     {9011, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 185, 48, 81, 8, L""},
     {9052, L"static", Shown | SS_RIGHT | WS_GROUP, 120, 58, 60, 8, L"Strona domowa:"},
@@ -138,7 +140,7 @@ const std::vector<Translated> chineseAbout = {
     {9014, 10, 15, 20, 20, L""},
     {1, 338, 22, 50, 14, L"确定"},
     {9009, 110, 20, 220, 16, L"Vandrel"},
-    {9045, 110, 35, 150, 8, L"版权所有 © %s Marek Zawilski"},
+    {9045, 110, 35, 150, 8, L"版权所有 © %s Vandrel 作者"},
     {9050, 120, 48, 60, 8, L"电子邮件："},
     {9011, 185, 48, 81, 8, L""},
     {9052, 120, 58, 60, 8, L"主页："},
@@ -147,6 +149,60 @@ const std::vector<Translated> chineseAbout = {
     {9047, 11, 125, 376, 43, L"附加信息："},
     {9013, 22, 137, 358, 24,
      L"本程序是免费软件，可以免费使用，并且只要不收取任何费用，即可任意复制和传播任意数量的副本。"},
+};
+
+// English keeps the Polish layout; only the pickers are as wide as the Chinese ones, for the
+// designator of the 12-hour clock.
+const std::vector<Translated> englishMain = {
+    {1019, 6, 256, 60, 15, L"About..."},
+    {-1, 12, 10, 20, 20, nullptr},
+    {1053, 45, 8, 228, 24,
+     L"Vandrel changes the creation, modification and last access date and time of a file, or the "
+     L"creation date and time of a folder, to the values below."},
+    {1051, 6, 40, 267, 96, L"Apply to:"},
+    {1001, 20, 55, 20, 20, L""},
+    {1002, 60, 55, 140, 8, L""},
+    {1003, 60, 67, 205, 8, L""},
+    {1004, 205, 51, 60, 15, L"Browse..."},
+    {1005, 14, 80, 60, 8, L"Location:"},
+    {1006, 12, 90, 255, 12, L""},
+    {1011, 14, 108, 251, 10, L"Apply to all files of this type (*%s)"},
+    {1010, 14, 120, 251, 10, L"Apply to all files in this folder"},
+    {1007, 14, 104, 186, 8, L"File filter (* and ? may be used):"},
+    {1008, 14, 114, 184, 14, L""},
+    {1009, 205, 113, 60, 15, L"Count files"},
+    {1052, 6, 139, 267, 78, L"Set date and time:"},
+    {-1, 14, 151, 250, 8, L"Hold down Ctrl to change the date and time of all fields at once."},
+    {-1, 14, 165, 70, 9, L"Created:"},
+    {1012, 90, 162, 132, 15, L""},
+    {-1, 14, 181, 70, 8, L"Modified:"},
+    {1013, 90, 178, 132, 15, L""},
+    {-1, 14, 197, 70, 8, L"Last accessed:"},
+    {1014, 90, 194, 132, 15, L""},
+    {1015, 6, 220, 267, 30, L"Options:"},
+    {1016, 14, 233, 87, 10, L"Include subfolders"},
+    {1017, 116, 233, 87, 10, L"Apply to folders"},
+    {1018, 14, 231, 251, 7, L""},
+    {1, 115, 256, 50, 15, L"OK"},
+    {2, 169, 256, 50, 15, L"Cancel"},
+    {1020, 223, 256, 50, 15, L"Apply"},
+};
+
+// The notice line and both links are wider than in Polish, so that their English texts fit.
+const std::vector<Translated> englishAbout = {
+    {9014, 10, 15, 20, 20, L""},
+    {1, 338, 22, 50, 14, L"&OK"},
+    {9009, 110, 20, 150, 16, L"Vandrel"},
+    {9045, 110, 35, 160, 8, L"Copyright © %s the Vandrel authors"},
+    {9050, 120, 48, 60, 8, L"E-mail:"},
+    {9011, 185, 48, 90, 8, L""},
+    {9052, 120, 58, 60, 8, L"Home page:"},
+    {9015, 185, 58, 90, 8, L""},
+    {9044, 110, 80, 280, 24, L"Version %s"},
+    {9047, 11, 125, 376, 43, L"Additional information:"},
+    {9013, 22, 137, 358, 24,
+     L"Vandrel is freeware. You may use it free of charge and pass it on in any number of copies, "
+     L"provided that no fee is charged for it."},
 };
 
 std::vector<Control> Translate(const std::vector<Control> &polish,
@@ -261,6 +317,24 @@ TEST_F(DialogTemplates, ZhAboutBox) {
     ExpectControls(Translate(polishAbout, chineseAbout), dialog);
 }
 
+TEST_F(DialogTemplates, EnMainDialog) {
+    ASSERT_TRUE(image.Loaded());
+    const auto dialog = Load(IDD_MAIN, English);
+    ExpectHeader(dialog, MainStyle, 280, 276, L"Set date and time...");
+    ASSERT_EQ(polishMain.size(), englishMain.size());
+    ExpectControls(Translate(polishMain, englishMain), dialog);
+    ExpectInside(dialog);
+}
+
+TEST_F(DialogTemplates, EnAboutBox) {
+    ASSERT_TRUE(image.Loaded());
+    const auto dialog = Load(IDD_ABOUT, English);
+    ExpectHeader(dialog, AboutStyle, 400, 180, L"About...");
+    ASSERT_EQ(polishAbout.size(), englishAbout.size());
+    ExpectControls(Translate(polishAbout, englishAbout), dialog);
+    ExpectInside(dialog);
+}
+
 TEST_F(DialogTemplates, ZhControlsMatchThePolishOnes) {
     ASSERT_TRUE(image.Loaded());
     for (int id : {IDD_MAIN, IDD_ABOUT}) {
@@ -281,14 +355,29 @@ TEST_F(DialogTemplates, ZhControlsMatchThePolishOnes) {
     }
 }
 
-TEST_F(DialogTemplates, OnlyPolishAndZhTemplatesExist) {
+// Every control keeps its identifier, class and style in English, in the same tab order.
+TEST_F(DialogTemplates, EnControlsMatchThePolishOnes) {
+    ASSERT_TRUE(image.Loaded());
+    for (int id : {IDD_MAIN, IDD_ABOUT}) {
+        const auto polish = Load(id, Polish);
+        const auto english = Load(id, English);
+        ASSERT_EQ(polish.controls.size(), english.controls.size());
+        for (size_t i = 0; i < polish.controls.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "dialog " << id << " control " << i);
+            EXPECT_EQ(polish.controls[i].id, english.controls[i].id);
+            EXPECT_EQ(polish.controls[i].className, english.controls[i].className);
+            EXPECT_EQ(polish.controls[i].style, english.controls[i].style);
+            EXPECT_EQ(polish.controls[i].text.empty(), english.controls[i].text.empty());
+        }
+    }
+}
+
+TEST_F(DialogTemplates, OnlyPolishZhAndEnTemplatesExist) {
     ASSERT_TRUE(image.Loaded());
     for (int id : {IDD_MAIN, IDD_ABOUT}) {
         auto languages = image.Languages(RT_DIALOG, MAKEINTRESOURCEW(id));
-        ASSERT_EQ(2u, languages.size()) << id;
-        EXPECT_TRUE((languages[0] == Polish && languages[1] == Chinese) ||
-                    (languages[0] == Chinese && languages[1] == Polish))
-            << id;
+        std::sort(languages.begin(), languages.end());
+        EXPECT_EQ((std::vector<LANGID>{Chinese, English, Polish}), languages) << id;
     }
 }
 

@@ -15,16 +15,30 @@ std::wstring ProgramPath() {
     return testsupport::BuildPath(L"Vandrel.exe");
 }
 
+// Each language carries its own version resource (identifier 1), like the dialogs and the
+// string table, with the one block and translation of that language.
+struct VersionLanguage {
+    LANGID resourceLanguage;
+    const wchar_t *block;
+    WORD translation;
+    const wchar_t *company;
+    const wchar_t *copyright;
+};
+
+const VersionLanguage versionLanguages[] = {
+    {0x0415, L"041504b0", 0x0415, L"Autorzy Vandrela", L"Copyright © 2009-2011 autorzy Vandrela"},
+    {0x0004, L"080404b0", 0x0804, L"Vandrel 作者", L"版权所有 © 2009-2011 Vandrel 作者"},
+};
+
 class VersionBlock : public testing::Test {
   protected:
-    void SetUp() override {
-        const DWORD size = GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr);
-        ASSERT_GT(size, 0u);
-        block.resize(size);
-        ASSERT_TRUE(GetFileVersionInfoW(ProgramPath().c_str(), 0, size, block.data()));
+    // The version resource of exactly this language, as VerQueryValueW reads it.
+    std::vector<BYTE> Read(LANGID language) const {
+        return image.Resource(RT_VERSION, MAKEINTRESOURCEW(1), language);
     }
 
-    std::wstring Value(const std::wstring &language, const std::wstring &name) {
+    static std::wstring Value(const std::vector<BYTE> &block, const std::wstring &language,
+                              const std::wstring &name) {
         const std::wstring query = L"\\StringFileInfo\\" + language + L"\\" + name;
         void *value = nullptr;
         UINT length = 0;
@@ -33,48 +47,64 @@ class VersionBlock : public testing::Test {
         return static_cast<const wchar_t *>(value);
     }
 
-    std::vector<BYTE> block;
+    restest::ProgramImage image{ProgramPath()};
 };
 
 TEST_F(VersionBlock, FixedPartNamesVersion2_0_3680_7000) {
-    VS_FIXEDFILEINFO *fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
-    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
-    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
-    EXPECT_EQ(MAKELONG(0, 2), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwFileVersionLS);
-    EXPECT_EQ(MAKELONG(0, 2), fixed->dwProductVersionMS);
-    EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwProductVersionLS);
-    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
-    EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << "no debug or pre-release flag";
-}
-
-TEST_F(VersionBlock, TranslationsArePolishAndZhUnicode) {
-    WORD *pairs = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void **>(&pairs), &length));
-    ASSERT_EQ(8u, length);
-    EXPECT_EQ(0x0415, pairs[0]);
-    EXPECT_EQ(1200, pairs[1]);
-    EXPECT_EQ(0x0804, pairs[2]);
-    EXPECT_EQ(1200, pairs[3]);
-}
-
-TEST_F(VersionBlock, BothLanguageBlocksCarryTheProgramsStrings) {
-    for (const wchar_t *language : {L"041504b0", L"080404b0"}) {
-        SCOPED_TRACE(testing::Message() << "block " << language);
-        EXPECT_EQ(L"Vandrel", Value(language, L"FileDescription"));
-        EXPECT_EQ(L"Vandrel", Value(language, L"InternalName"));
-        EXPECT_EQ(L"Vandrel", Value(language, L"ProductName"));
-        EXPECT_EQ(L"Vandrel.exe", Value(language, L"OriginalFilename"));
-        EXPECT_EQ(L"2.0.3680.7000", Value(language, L"FileVersion"));
-        EXPECT_EQ(L"2.0", Value(language, L"ProductVersion"));
-        EXPECT_EQ(L"Marek Zawilski Software", Value(language, L"CompanyName"));
+    for (const VersionLanguage &language : versionLanguages) {
+        SCOPED_TRACE(testing::Message() << "language " << language.resourceLanguage);
+        const std::vector<BYTE> block = Read(language.resourceLanguage);
+        ASSERT_FALSE(block.empty());
+        VS_FIXEDFILEINFO *fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(
+            VerQueryValueW(block.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+        ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+        EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+        EXPECT_EQ(MAKELONG(0, 2), fixed->dwFileVersionMS);
+        EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwFileVersionLS);
+        EXPECT_EQ(MAKELONG(0, 2), fixed->dwProductVersionMS);
+        EXPECT_EQ(MAKELONG(7000, 3680), fixed->dwProductVersionLS);
+        EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+        EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << "no debug or pre-release";
     }
-    EXPECT_EQ(L"Copyright © 2009-2011 Marek Zawilski", Value(L"041504b0", L"LegalCopyright"));
-    EXPECT_EQ(L"版权所有 © 2009-2011 Marek Zawilski", Value(L"080404b0", L"LegalCopyright"));
+}
+
+TEST_F(VersionBlock, EachLanguageHoldsOnlyItsOwnBlockAndTranslation) {
+    for (const VersionLanguage &language : versionLanguages) {
+        SCOPED_TRACE(testing::Message() << "language " << language.resourceLanguage);
+        const std::vector<BYTE> block = Read(language.resourceLanguage);
+        ASSERT_FALSE(block.empty());
+        WORD *pairs = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                                   reinterpret_cast<void **>(&pairs), &length));
+        ASSERT_EQ(4u, length);
+        EXPECT_EQ(language.translation, pairs[0]);
+        EXPECT_EQ(1200, pairs[1]);
+        for (const VersionLanguage &other : versionLanguages) {
+            if (&other != &language) {
+                EXPECT_EQ(L"(missing)", Value(block, other.block, L"ProductName"));
+            }
+        }
+    }
+}
+
+TEST_F(VersionBlock, EachLanguageBlockCarriesTheProgramsStrings) {
+    for (const VersionLanguage &language : versionLanguages) {
+        SCOPED_TRACE(testing::Message() << "language " << language.resourceLanguage);
+        const std::vector<BYTE> block = Read(language.resourceLanguage);
+        ASSERT_FALSE(block.empty());
+        const std::wstring name = language.block;
+        EXPECT_EQ(L"Vandrel", Value(block, name, L"FileDescription"));
+        EXPECT_EQ(L"Vandrel", Value(block, name, L"InternalName"));
+        EXPECT_EQ(L"Vandrel", Value(block, name, L"ProductName"));
+        EXPECT_EQ(L"Vandrel.exe", Value(block, name, L"OriginalFilename"));
+        EXPECT_EQ(L"2.0.3680.7000", Value(block, name, L"FileVersion"));
+        EXPECT_EQ(L"2.0", Value(block, name, L"ProductVersion"));
+        EXPECT_EQ(language.company, Value(block, name, L"CompanyName"));
+        EXPECT_EQ(language.copyright, Value(block, name, L"LegalCopyright"));
+    }
 }
 
 class ProgramImageTest : public testing::Test {

@@ -1,4 +1,4 @@
-// Every string of both string tables, read back from the built program.
+// Every string of the three string tables, read back from the built program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +17,7 @@ namespace {
 
 constexpr LANGID Polish = 0x0415;
 constexpr LANGID Chinese = 0x0004;
+constexpr LANGID English = 0x0409;
 
 const std::map<int, std::wstring> polishStrings = {
     {1, L"Vandrel"},
@@ -54,7 +55,7 @@ const std::map<int, std::wstring> polishStrings = {
 };
 
 const std::map<int, std::wstring> chineseStrings = {
-    {1, L"Vandrel v2.0 汉化：林晓峰"},
+    {1, L"Vandrel v2.0 汉化：Vandrel 翻译组"},
     {3, L"yyyy'/'M'/'d'   'hh':'mm':'ss' 'tt"},
     {4, L"选择文件夹或文件："},
     {5, L"正在搜索...（文件：%u，文件夹：%u）"},
@@ -83,6 +84,37 @@ const std::map<int, std::wstring> chineseStrings = {
     {46, L"撤销上次应用"},
     {47, L"要将 %u 个项目恢复为 %s 应用之前的时间吗？\n\n%s"},
     {48, L"已恢复：%u，已跳过：%u"},
+};
+
+const std::map<int, std::wstring> englishStrings = {
+    {1, L"Vandrel"},
+    {3, L"MM'/'dd'/'yyyy'   'hh':'mm':'ss' 'tt"},
+    {4, L"Choose a folder or a file:"},
+    {5, L"Counting... (files: %u, folders: %u)"},
+    {6, L"Processing... (files: %u, folders: %u)"},
+    {7, L"Files: %u, folders: %u"},
+    {8, L"Count files"},
+    {9, L"Stop"},
+    {16, L"autor@vandrel.example"},
+    {17, L"http://vandrel.example/"},
+    {18, L"Version %s for Windows %s"},
+    {32, L"%s\nFile: %s"},
+    {33, L"File access error"},
+    {34, L"Error code: %d"},
+    {35, L"Multiple files cannot be moved"},
+    {36, L"Click OK to continue or Cancel to stop the process."},
+    {37, L"Continue"},
+    {38, L"Show details"},
+    {39, L"Hide details"},
+    {40, L"Check that the path is correct, contains no typing errors and that the file or folder "
+         L"exists."},
+    {41, L"Access to the file was denied. You may not have the required access rights. Restart the "
+         L"application as an administrator to apply the settings to this file."},
+    {42, L"Close all unnecessary programs to avoid this error."},
+    {43, L"Cancel"},
+    {44, L"Close program"},
+    {45, L"System files are used by the operating system and cannot be changed while they are in "
+         L"use."},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
@@ -119,12 +151,18 @@ TEST_F(ProgramStrings, ZhTableHoldsExactlyTheProgramsTexts) {
     ExpectStrings(chineseStrings, restest::ReadStrings(image, Chinese));
 }
 
-TEST_F(ProgramStrings, OnlyPolishAndZhCarryStrings) {
+TEST_F(ProgramStrings, EnTableHoldsExactlyTheProgramsTexts) {
+    ASSERT_TRUE(image.Loaded());
+    ExpectStrings(englishStrings, restest::ReadStrings(image, English));
+}
+
+TEST_F(ProgramStrings, OnlyPolishZhAndEnCarryStrings) {
     ASSERT_TRUE(image.Loaded());
     // Blocks 1 to 4 hold identifiers 0 to 63; no further block exists.
     for (int block = 1; block <= 4; ++block) {
         const auto languages = image.Languages(RT_STRING, MAKEINTRESOURCEW(block));
-        EXPECT_EQ((std::vector<LANGID>{Polish, Chinese}), SortedDescending(languages)) << block;
+        EXPECT_EQ((std::vector<LANGID>{Polish, English, Chinese}), SortedDescending(languages))
+            << block;
     }
     EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(5)).empty());
 }
@@ -142,11 +180,22 @@ TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
     ASSERT_TRUE(image.Loaded());
     const auto polish = restest::ReadStrings(image, Polish);
     const auto chinese = restest::ReadStrings(image, Chinese);
+    const auto english = restest::ReadStrings(image, English);
     for (const auto &[id, text] : polish) {
         ASSERT_EQ(1u, chinese.count(id)) << id;
+        ASSERT_EQ(1u, english.count(id)) << id;
         EXPECT_EQ(CountPlaceholders(text), CountPlaceholders(chinese.at(id))) << "string " << id;
+        EXPECT_EQ(CountPlaceholders(text), CountPlaceholders(english.at(id))) << "string " << id;
         EXPECT_LT(text.size(), TextSlotCapacity) << "string " << id;
         EXPECT_LT(chinese.at(id).size(), TextSlotCapacity) << "string " << id;
+        EXPECT_LT(english.at(id).size(), TextSlotCapacity) << "string " << id;
+    }
+    // English shortens like Polish: the one ASCII comma comes right before the folder count.
+    for (int id : {IDS_STATUS_COUNTING, IDS_STATUS_APPLYING, IDS_STATUS_RESULT}) {
+        const std::wstring &text = english.at(id);
+        EXPECT_EQ(text.find(L','), text.rfind(L',')) << id;
+        EXPECT_LT(text.find(L"%u"), text.find(L',')) << id;
+        EXPECT_GT(text.rfind(L"%u"), text.find(L',')) << id;
     }
     // Chinese texts keep ASCII placeholders but never an ASCII comma, which the status line
     // would take as the place to shorten.
@@ -156,7 +205,7 @@ TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
 
 TEST_F(ProgramStrings, ContactAddressesAreUsable) {
     ASSERT_TRUE(image.Loaded());
-    for (LANGID language : {Polish, Chinese}) {
+    for (LANGID language : {Polish, Chinese, English}) {
         const auto strings = restest::ReadStrings(image, language);
         const std::wstring &mail = strings.at(IDS_SUPPORT_MAIL);
         const size_t at = mail.find(L'@');
@@ -175,6 +224,15 @@ TEST(StringsLoaded, PolishUserInterfaceGetsPolishTexts) {
     EXPECT_STREQ(L"Błąd dostępu do pliku", text);
     ASSERT_GT(LoadStringW(appInstance, IDS_PRODUCT, text, 256), 0);
     EXPECT_STREQ(L"Vandrel", text);
+}
+
+// Every user interface but Polish and Chinese falls back to the English texts.
+TEST(StringsLoadedEnglish, EnglishUserInterfaceGetsEnglishTexts) {
+    wchar_t text[256];
+    ASSERT_GT(LoadStringW(appInstance, IDS_ERROR_TITLE, text, 256), 0);
+    EXPECT_STREQ(L"File access error", text);
+    ASSERT_GT(LoadStringW(appInstance, IDS_STATUS_RESULT, text, 256), 0);
+    EXPECT_STREQ(L"Files: %u, folders: %u", text);
 }
 
 TEST(StringsLoadedChinese, ChineseUserInterfaceGetsChineseTexts) {

@@ -107,11 +107,12 @@ TEST(EndToEndAnyLanguage, ProgramIsDrivenFromAnotherProcessAndStampsTheFiles) {
     ASSERT_EQ(RunToEnd(automation + L"apply " + ids + L"*.txt 3 2 4", 90000), 0u) << ReadLog(log);
 
     // One step up in the first field of the picker's format: the day in Polish
-    // (dd.MM.yyyy), the year in Chinese (yyyy/M/d).
-    const bool chinese = testsupport::IsChineseUi();
+    // (dd.MM.yyyy), the year in Chinese (yyyy/M/d), the month in English (MM/dd/yyyy).
     SYSTEMTIME modified = folderTime;
-    if (chinese)
+    if (testsupport::IsChineseUi())
         modified.wYear += 1;
+    else if (testsupport::IsEnglishUi())
+        modified.wMonth += 1;
     else
         modified.wDay += 1;
     bool stamped = false;

@@ -248,3 +248,10 @@ TEST_F(PickerFormatChinese, ChineseShowsYearMonthDayAnd12HourTime) {
     EXPECT_EQ(text.substr(0, 20), L"2004/5/6   05:08:09 ");
     EXPECT_GT(text.size(), 20u) << "the afternoon designator follows";
 }
+
+class PickerFormatEnglish : public PickerFormat {};
+
+TEST_F(PickerFormatEnglish, EnglishShowsMonthDayYearAnd12HourTime) {
+    ASSERT_TRUE(testsupport::IsEnglishUi());
+    EXPECT_EQ(ModifiedPickerText(MakeLocalTime(2004, 5, 6, 17, 8, 9)), L"05/06/2004   05:08:09 PM");
+}

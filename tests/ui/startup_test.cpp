@@ -4,6 +4,10 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
+#include <functional>
+#include <string>
+
 #include "app/job_context.h"
 #include "app/text.h"
 #include "common/test_support.h"
@@ -220,4 +224,115 @@ TEST(MainDialogChinese, ShowsTheChineseResources) {
     for (wchar_t c : caption)
         chineseCaption = chineseCaption || (c >= 0x4E00 && c <= 0x9FFF);
     EXPECT_TRUE(chineseCaption) << "the dialog's caption comes from the Chinese template";
+}
+
+TEST(MainDialogEnglish, ShowsTheEnglishResources) {
+    ASSERT_TRUE(testsupport::IsEnglishUi());
+    TempDir dir;
+    WriteTextFile(dir / L"a.txt");
+    testsupport::MakeFolder(dir / L"sub");
+    MainDialogRun run(dir.Path());
+    ASSERT_NE(run.Window(), nullptr);
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 10000));
+    // Without folders to stamp the folder count is cut off at the comma, as in Polish.
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Files: 1");
+    EXPECT_EQ(run.Text(IDC_COUNT), L"Count files");
+    EXPECT_EQ(testsupport::WindowText(run.Window()), L"Set date and time...");
+}
+
+namespace {
+
+// Starts a program of the build folder and waits for a visible window of it that `match`
+// accepts; then posts the window `closeWith` and expects the process to end with exit code 0.
+void RunAndClose(const std::wstring &program, const std::wstring &args,
+                 const std::function<bool(HWND)> &match, UINT closeWith, WPARAM wParam) {
+    std::wstring commandLine = L"\"" + testsupport::BuildPath(program) + L"\" " + args;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND found = nullptr;
+    testsupport::PumpUntil(
+        [&] {
+            for (HWND window : uitest::VisibleWindowsOf(process.dwProcessId))
+                if (match(window))
+                    found = window;
+            return found != nullptr;
+        },
+        20000);
+    EXPECT_NE(found, nullptr) << "no such window";
+    if (found)
+        PostMessageW(found, closeWith, wParam, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    if (exitCode == STILL_ACTIVE)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+struct UiLanguage {
+    const char *localePrefix;    // of LANG, as the test runner sets it
+    WORD language;               // the user interface language Wine makes of it
+    const wchar_t *caption;      // of the main dialog
+    const wchar_t *closeProgram; // second button of the start-up prompt as a task dialog
+    const wchar_t *okCancelHint; // last line of the start-up prompt as a message box
+};
+
+const wchar_t EnglishCaption[] = L"Set date and time...";
+const wchar_t EnglishClose[] = L"Close program";
+const wchar_t EnglishHint[] = L"Click OK to continue or Cancel to stop the process.";
+
+const UiLanguage uiLanguages[] = {
+    {"en_", LANG_ENGLISH, EnglishCaption, EnglishClose, EnglishHint},
+    {"de_", LANG_GERMAN, EnglishCaption, EnglishClose, EnglishHint},
+    {"ja_", LANG_JAPANESE, EnglishCaption, EnglishClose, EnglishHint},
+    {"pl_", LANG_POLISH, L"Ustaw datę i czas...", L"Zamknij program",
+     L"Kliknij OK, aby kontunuować lub Anuluj, aby przerwać proces."},
+    {"zh_", LANG_CHINESE, L"设置日期和时间...", L"关闭程序",
+     L"单击“确定”继续，或单击“取消”停止该过程。"},
+};
+
+} // namespace
+
+// Windows picks the resources by the user interface language: Polish and Chinese have their own,
+// every other language gets English. Run under each of these languages (the test runner sets
+// LANG); the copy named *_xp.exe runs as Windows XP, where the start-up prompt is a message box
+// instead of a task dialog.
+TEST(ProgramAnyLanguage, ShowsTheResourcesOfItsUserInterfaceAlsoOnWindowsXp) {
+    char lang[64] = {};
+    GetEnvironmentVariableA("LANG", lang, sizeof lang);
+    const UiLanguage *language = nullptr;
+    for (const UiLanguage &candidate : uiLanguages)
+        if (strncmp(lang, candidate.localePrefix, 3) == 0)
+            language = &candidate;
+    ASSERT_NE(language, nullptr) << "no expectation for LANG=" << lang;
+    ASSERT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()), language->language)
+        << "Wine did not take the user interface language from LANG=" << lang;
+    for (const wchar_t *program : {L"Vandrel.exe", L"Vandrel_xp.exe"}) {
+        SCOPED_TRACE(program);
+        RunAndClose(
+            program, L"",
+            [&](HWND window) {
+                return testsupport::WindowText(window) == language->caption &&
+                       GetDlgItem(window, IDC_STATUS) != nullptr;
+            },
+            WM_COMMAND, IDCANCEL);
+    }
+    TempDir dir;
+    const std::wstring missing = L"\"" + (dir / L"gone.txt") + L"\"";
+    RunAndClose(
+        L"Vandrel.exe", missing,
+        [&](HWND window) { return uitest::FindButton(window, language->closeProgram) != nullptr; },
+        WM_COMMAND, IDCANCEL);
+    RunAndClose(
+        L"Vandrel_xp.exe", missing,
+        [&](HWND window) {
+            return uitest::AllTexts(window).find(language->okCancelHint) != std::wstring::npos;
+        },
+        WM_COMMAND, IDCANCEL);
 }
