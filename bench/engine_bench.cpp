@@ -13,6 +13,7 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/job.h"
+#include "engine/undo.h"
 #include "engine/walk.h"
 
 namespace {
@@ -234,6 +235,8 @@ void RunSize(int files) {
     // Alternate the two and keep the best time of each: the file cache is warm for both.
     double directCount = 1e9;
     double engineCount = 1e9, bareCount = 1e9, engineApply = 1e9, bareApply = 1e9;
+    double unrecordedApply = 1e9;
+    size_t recordBytes = 0;
     BareCounts counted, applied;
     // Each round runs the two in the other order.
     for (int round = 0; round < 4; ++round) {
@@ -251,6 +254,10 @@ void RunSize(int files) {
                 directCount = std::min(directCount, DirectCount());
                 engineCount = std::min(engineCount, EnginePass(0));
                 engineApply = std::min(engineApply, EnginePass(1));
+                recordBytes = undoRecord.BytesReserved();
+                undoRecord.SetRecording(false);
+                unrecordedApply = std::min(unrecordedApply, EnginePass(1));
+                undoRecord.SetRecording(true);
             }
         }
     }
@@ -266,6 +273,10 @@ void RunSize(int files) {
     std::printf("  (the walk alone, without its threads: count %.0f items/s, ratio %.3f)\n",
                 items / directCount, directCount / bareCount);
     Report("apply", items, engineApply, bareApply);
+    std::printf("  apply with the undo record / without it: ratio %.3f; the record reserves %zu "
+                "KiB, %.0f bytes an item\n",
+                engineApply / unrecordedApply, recordBytes / 1024,
+                static_cast<double>(recordBytes) / items);
     std::printf("  peak working set %zu KiB\n", PeakMemoryKiB());
     RemoveLevel(path, length);
     RemoveDirectoryW(path);

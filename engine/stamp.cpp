@@ -32,8 +32,9 @@ bool SetNewTimes(HANDLE item, void *context) {
     times->set = false;
     // The times it carried before, for undoing the apply; an item whose times cannot be read
     // is still stamped, but cannot be undone.
-    const bool readable = GetFileTime(item, &times->before.created, &times->before.accessed,
-                                      &times->before.written) != FALSE;
+    const bool readable =
+        undoRecord.Recording() &&
+        GetFileTime(item, &times->before.created, &times->before.accessed, &times->before.written);
     const StampArguments arguments =
         ChooseStampArguments(times->useCreated, times->useModified, times->useAccessed,
                              times->created, times->modified, times->accessed);

@@ -50,6 +50,9 @@ class UndoRecord {
     bool Add(const wchar_t *relative, size_t length, const ItemStamps &before,
              const ItemStamps &applied, uint32_t stamps);
     void Clear();
+    // Whether apply passes record at all; on unless a measurement turns it off.
+    void SetRecording(bool on) { recording_ = on; }
+    bool Recording() const { return recording_; }
 
     uint32_t Count() const { return count_; }
     size_t BytesReserved() const { return capacity_; }
@@ -64,6 +67,7 @@ class UndoRecord {
     size_t size_ = 0;
     size_t capacity_ = 0;
     std::atomic<uint32_t> count_{0};
+    std::atomic<bool> recording_{true};
     SYSTEMTIME appliedAt_ = {};
 };
 

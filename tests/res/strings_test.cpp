@@ -115,6 +115,9 @@ const std::map<int, std::wstring> englishStrings = {
     {44, L"Close program"},
     {45, L"System files are used by the operating system and cannot be changed while they are in "
          L"use."},
+    {46, L"Undo last apply"},
+    {47, L"Restore the times that %u items had before the apply of %s?\n\n%s"},
+    {48, L"Restored: %u, skipped: %u"},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
