@@ -152,8 +152,13 @@ bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;
     Restore restore = {&entry, false};
     DWORD code = 0;
-    if (!ChangeItemTimes(path, flags, RestoreTimes, &restore, &code))
-        return ReportStampFailure(path, context, code);
+    if (!ChangeItemTimes(path, flags, RestoreTimes, &restore, &code)) {
+        // Continue leaves the item as it is: it counts as skipped.
+        if (!ReportStampFailure(path, context, code))
+            return false;
+        ++undoSkipped;
+        return true;
+    }
     if (restore.restored)
         ++undoRestored;
     else
