@@ -11,10 +11,12 @@ namespace {
 // Room for a path that does not fit, so the prompt can show it whole.
 constexpr size_t ReportPathCapacity = 2 * PathCapacity;
 
+// With the rules of the chosen date, not the offset in force today.
 FILETIME LocalToFileTime(const SYSTEMTIME &local) {
-    FILETIME localFile = {}, utc = {};
-    SystemTimeToFileTime(&local, &localFile);
-    LocalFileTimeToFileTime(&localFile, &utc);
+    SYSTEMTIME universal = {};
+    FILETIME utc = {};
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
+    SystemTimeToFileTime(&universal, &utc);
     return utc;
 }
 

@@ -88,12 +88,12 @@ void ShowTarget(HWND dialog) {
         ShowLocationOfRoot(dialog, copy);
 }
 
+// With the rules of that date, so a July time read in winter still shows its summer hour.
 SYSTEMTIME ToLocalTime(const FILETIME &utc) {
-    FILETIME local = {};
-    SYSTEMTIME time = {};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
-    return time;
+    SYSTEMTIME universal = {}, local = {};
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    return local;
 }
 
 } // namespace

@@ -109,10 +109,25 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
 }
 
 FILETIME LocalToUtc(const SYSTEMTIME &local) {
-    FILETIME localFile = {}, utc = {};
-    SystemTimeToFileTime(&local, &localFile);
-    LocalFileTimeToFileTime(&localFile, &utc);
+    SYSTEMTIME universal = {};
+    FILETIME utc = {};
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
+    SystemTimeToFileTime(&universal, &utc);
     return utc;
+}
+
+SYSTEMTIME UtcToLocal(const FILETIME &utc) {
+    SYSTEMTIME universal = {}, local = {};
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    return local;
+}
+
+bool RunsInWarsawTime() {
+    TIME_ZONE_INFORMATION zone = {};
+    GetTimeZoneInformation(&zone);
+    return zone.Bias == -60 && zone.DaylightBias == -60 && zone.DaylightDate.wMonth == 3 &&
+           zone.StandardDate.wMonth == 10;
 }
 
 bool SameTime(const FILETIME &a, const FILETIME &b) {

@@ -39,6 +39,11 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
 SYSTEMTIME MakeLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 FILETIME LocalToUtc(const SYSTEMTIME &local);
 bool SameTime(const FILETIME &a, const FILETIME &b);
+// The reverse of LocalToUtc, with the rules of the date itself.
+SYSTEMTIME UtcToLocal(const FILETIME &utc);
+// The suites run in the Warsaw zone (TZ=Europe/Warsaw), where a conversion with the wrong
+// offset shows: summer and winter differ by an hour.
+bool RunsInWarsawTime();
 
 // Dispatches this thread's messages until done() is true or the time is up; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);

@@ -123,6 +123,28 @@ TEST_F(StampItemTest, AllThreeTimesComeFromTheirOwnPickers) {
     EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
 }
 
+// Each date is converted with its own offset: +2 in summer, +1 in winter, whatever today is.
+TEST_F(StampItemTest, SummerAndWinterTimesLandWithTheOffsetOfTheirDate) {
+    ASSERT_TRUE(RunsInWarsawTime());
+    const struct {
+        SYSTEMTIME local;
+        FILETIME utc;
+    } cases[] = {
+        {MakeLocalTime(2004, 7, 15, 12, 0, 0), MakeFileTime(2004, 7, 15, 10, 0, 0)},
+        {MakeLocalTime(2004, 1, 15, 12, 0, 0), MakeFileTime(2004, 1, 15, 11, 0, 0)},
+        {MakeLocalTime(2010, 3, 28, 3, 30, 0), MakeFileTime(2010, 3, 28, 1, 30, 0)},
+    };
+    for (const auto &c : cases) {
+        const std::wstring path = OldFile(L"season.txt");
+        SetTimes(nullptr, &c.local, &c.local);
+        EXPECT_TRUE(StampItem(L"season.txt", &jobContext));
+        ItemTimes times;
+        ASSERT_TRUE(ReadTimes(path, &times));
+        EXPECT_TRUE(SameTime(c.utc, times.written)) << c.local.wMonth;
+        EXPECT_TRUE(SameTime(c.utc, times.accessed)) << c.local.wMonth;
+    }
+}
+
 TEST_F(StampItemTest, ReadOnlyFileIsStampedAndReadOnlyAgain) {
     const std::wstring path = OldFile(L"ro.txt");
     const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |

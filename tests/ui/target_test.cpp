@@ -115,6 +115,25 @@ TEST_F(TargetSelection, FileBecomesItsFolderAndItsNameAsPattern) {
     ExpectPickersShow(fileTime); // the file's times, not its folder's
 }
 
+// A summer time shows its summer hour in a winter run and a winter time its winter hour.
+TEST_F(TargetSelection, PickersShowEachTimeWithTheOffsetOfItsDate) {
+    ASSERT_TRUE(testsupport::RunsInWarsawTime());
+    const struct {
+        FILETIME utc;
+        SYSTEMTIME local;
+    } cases[] = {
+        {testsupport::MakeFileTime(2004, 7, 15, 10, 0, 0), MakeLocalTime(2004, 7, 15, 12, 0, 0)},
+        {testsupport::MakeFileTime(2004, 1, 15, 11, 0, 0), MakeLocalTime(2004, 1, 15, 12, 0, 0)},
+    };
+    const std::wstring file = dir_ / L"season.txt";
+    WriteTextFile(file);
+    for (const auto &c : cases) {
+        ASSERT_TRUE(testsupport::WriteTimes(file, &c.utc, &c.utc, &c.utc));
+        EXPECT_EQ(Pick(file), 1);
+        ExpectPickersShow(c.local);
+    }
+}
+
 TEST_F(TargetSelection, DriveRootShowsTheDrivesFolderAsLocation) {
     EXPECT_EQ(Pick(L"C:\\"), 1);
     EXPECT_STREQ(jobContext.folder, L"C:\\");
