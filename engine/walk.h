@@ -18,7 +18,9 @@ extern std::atomic<uint32_t> walkJob;    // the job of the running walk; 0 for a
 extern std::atomic<DWORD> walkThreadId;  // the thread the walk runs on while it runs
 bool WalkCancelled();
 
+// The longest path the walk uses, in its extended-length form.
 constexpr size_t MaxPathLength = PathCapacity - 1;
-// Whether the walk enters a sub-folder (its attributes and the length of its full path): only
-// with sub-folders included, never a folder link, and only when "folder\*" still fits.
+// Whether the walk enters a sub-folder (its attributes and the length of its full path in the
+// extended-length form): only with sub-folders included, never a folder link, and only when
+// "folder\*" still fits.
 bool EntersFolder(bool includeSubfolders, DWORD attributes, size_t pathLength);

@@ -261,11 +261,9 @@ TEST_F(DropOnMainDialog, TwoItemsChangeNothing) {
 }
 
 TEST_F(DropOnMainDialog, ADropDuringAnApplyPassEndsItAndCountsTheNewTarget) {
-    // The apply pass stops at a file that cannot be opened and waits in the error prompt.
+    // The apply pass stops at a file that cannot be stamped and waits in the error prompt.
     const std::wstring locked = first_ + L"\\a.txt";
-    HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    testsupport::RefuseStamping refuse({L"a.txt"});
     SendMessageW(dialog_, WM_COMMAND, IDC_APPLY, 0);
     HWND prompt = nullptr;
     testsupport::PumpUntil([&] { return (prompt = WaitForPrompt(dialog_, 0)) != nullptr; }, 15000);
@@ -279,7 +277,6 @@ TEST_F(DropOnMainDialog, ADropDuringAnApplyPassEndsItAndCountsTheNewTarget) {
     EXPECT_STREQ(second_.c_str(), jobContext.folder);
     EXPECT_TRUE(WaitForCount(CountsText(3)));
     EXPECT_FALSE(IsWindow(prompt)) << "the ended pass took its prompt with it";
-    CloseHandle(holder);
 }
 
 } // namespace

@@ -193,8 +193,7 @@ TEST_F(JobControllerTest, StopWhileThePromptIsOpenClosesItAndEndsTheApply) {
     ASSERT_TRUE(SetFileAttributesW((dir / L"m\\n\\later.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     const DWORD heldAttributes = GetFileAttributesW((dir / L"m\\held.txt").c_str());
     const DWORD laterAttributes = GetFileAttributesW((dir / L"m\\n\\later.txt").c_str());
-    HANDLE holder = CreateFileW((dir / L"m\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"m\\held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 4;
@@ -206,7 +205,6 @@ TEST_F(JobControllerTest, StopWhileThePromptIsOpenClosesItAndEndsTheApply) {
     EXPECT_EQ(PhaseApplying, jobPhase.load());
     PressCountStop();
     ASSERT_TRUE(WaitForControllers());
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(prompt) && IsWindowVisible(prompt));
     EXPECT_TRUE(Stamped(L"t1.txt"));
     EXPECT_TRUE(Stamped(L"t2.txt"));
@@ -241,15 +239,13 @@ TEST_F(JobControllerTest, StopAsTheCountBeforeAnApplyEndsSkipsTheApply) {
 TEST_F(JobControllerTest, EndJobAndWaitStopsAJobWaitingInThePrompt) {
     MakeOld(L"held.txt");
     MakeOld(L"z\\later.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     RequestApply(); // uncounted: a count first, then the apply pass
     ASSERT_TRUE(PumpUntil([&] { return FindPrompt(Text(IDS_PRODUCT)) != nullptr; }, 10000));
     EndJobAndWait();
     EXPECT_FALSE(ControllerRunning());
-    CloseHandle(holder);
     EXPECT_EQ(nullptr, FindPrompt(Text(IDS_PRODUCT)));
     EXPECT_TRUE(Untouched(L"z\\later.txt"));
     ExpectIdleAndUnlocked();
@@ -259,8 +255,7 @@ TEST_F(JobControllerTest, EndJobAndWaitStopsAJobWaitingInThePrompt) {
 TEST_F(JobControllerTest, NewerRequestReplacesARunningApply) {
     MakeOld(L"held.txt");
     MakeOld(L"z\\later.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 2;
@@ -274,7 +269,6 @@ TEST_F(JobControllerTest, NewerRequestReplacesARunningApply) {
     jobContext.ClearCounts();
     StartJobThread();
     ASSERT_TRUE(WaitForControllers());
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(prompt) && IsWindowVisible(prompt));
     EXPECT_TRUE(Untouched(L"z\\later.txt"));
     // The replaced job never unlocked the controls under the new one.
@@ -298,8 +292,7 @@ TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterANormalJob) {
 
 TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterAStoppedJob) {
     MakeOld(L"held.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.*");
     closeWhenDone = 1;
     // The user chooses to stop in the prompt.
@@ -307,7 +300,6 @@ TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterAStoppedJob) {
     RequestApply();
     ASSERT_TRUE(WaitForControllers());
     answerer.Seen();
-    CloseHandle(holder);
     EXPECT_EQ(1u, answerer.Seen().size());
     EXPECT_EQ(L"", dialog.Text(IDC_STATUS));
     EXPECT_TRUE(PumpUntil([&] { return dialog.CancelCount() == 1; }, 5000));
@@ -349,8 +341,7 @@ TEST_F(JobControllerWinXpTest, EndJobAndWaitClosesTheMessageBox) {
     WriteTextFile(dir / L"z\\later.txt");
     const FILETIME old = MakeFileTime(1990, 1, 1, 0, 0, 0);
     WriteTimes(dir / L"z\\later.txt", &old, &old, &old);
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 2;
@@ -362,7 +353,6 @@ TEST_F(JobControllerWinXpTest, EndJobAndWaitClosesTheMessageBox) {
     ASSERT_TRUE(PumpUntil([&] { return (box = FindPrompt(title)) != nullptr; }, 10000));
     EXPECT_EQ(dialog.Window(), GetWindow(box, GW_OWNER));
     EndJobAndWait();
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(box) && IsWindowVisible(box));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(dir / L"z\\later.txt", &times));

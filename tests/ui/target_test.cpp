@@ -167,9 +167,9 @@ TEST_F(TargetSelection, NewTargetChecksAllPickersAndSetsTheUseFlags) {
     EXPECT_TRUE(run_->Enabled(IDC_APPLY));
 }
 
-TEST_F(TargetSelection, PathTooLongForTheFieldIsReportedAndTheTargetStays) {
+TEST_F(TargetSelection, PathLongerThanTheSystemTakesIsReportedAndTheTargetStays) {
     std::wstring tooLong = dir_.Path();
-    while (tooLong.size() < 300)
+    while (tooLong.size() < PathCapacity)
         tooLong += L"\\abcdefghij";
     const std::wstring before = jobContext.folder;
     // The notice runs on the dialog's thread: pick from a helper thread and answer from here.
