@@ -44,7 +44,7 @@ struct WalkPass {
 };
 
 // ".", ".." and anything with a path separator would leave the folder: such a pattern walks
-// nothing, and neither does a pattern longer than the filter field (it was cut).
+// nothing.
 bool PatternWalksNothing(const wchar_t *pattern) {
     return StrCmpW(pattern, L".") == 0 || StrCmpW(pattern, L"..") == 0 ||
            StrChrW(pattern, L'\\') != nullptr || StrChrW(pattern, L'/') != nullptr;
