@@ -223,9 +223,19 @@ TEST_F(DropOnMainDialogWinXp, AnUnopenableFileLeavesThePreviousTargetAndCountsIt
     DropLockedFileAndExpectThePreviousTarget();
 }
 
-TEST_F(DropOnMainDialog, APathLongerThanThePathFieldIsRefusedLikeAnUnopenableOne) {
+TEST_F(DropOnMainDialog, AFolderOf300CharactersBecomesTheTarget) {
+    std::wstring deep = second_;
+    while (deep.size() < 300)
+        deep += L"\\folder";
+    testsupport::MakeFolder(deep);
+    EXPECT_EQ(DROPEFFECT_COPY, DragAndDrop(deep));
+    EXPECT_STREQ(deep.c_str(), jobContext.folder);
+    EXPECT_EQ(L"*.*", Filter());
+}
+
+TEST_F(DropOnMainDialog, APathLongerThanTheSystemTakesIsRefusedLikeAnUnopenableOne) {
     std::wstring longPath = second_;
-    while (longPath.size() < 300)
+    while (longPath.size() < PathCapacity)
         longPath += L"\\" + std::wstring(40, L'q');
     MarkStatus();
     {
