@@ -240,6 +240,19 @@ TEST_F(WalkTest, NamesEndingInASpaceOrADotAreStamped) {
         EXPECT_TRUE(Stamped(name)) << testing::PrintToString(std::wstring(name).size());
 }
 
+// Before Windows 6.1 folders are listed with plain FindFirstFileW, through the same long paths.
+TEST_F(WalkTest, LongPathsAreCountedAndStampedUnderWinXp) {
+    std::wstring relative = L"level";
+    while (dir.Path().size() + relative.size() < 300)
+        relative += L"\\level";
+    MakeOld(relative + L"\\a.txt");
+    Walk(L"*.txt", true, false, false);
+    EXPECT_EQ(1u, jobContext.deepCounts.files.load());
+    Walk(L"*.txt", true, true, false);
+    EXPECT_EQ(1u, processedFiles.load());
+    EXPECT_TRUE(Stamped(relative + L"\\a.txt"));
+}
+
 TEST_F(WalkTest, StopChosenInThePromptEndsTheWalkAtOnce) {
     MakeOld(L"a\\1.txt");
     MakeOld(L"b\\1.txt");
