@@ -2,28 +2,30 @@
 
 #include "app/handles.h"
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
 
+StampCalls stampCalls = {SetFileTime, SetFileAttributesW};
+
 namespace {
 
-// Room for a path that does not fit, so the prompt can show it whole.
-constexpr size_t ReportPathCapacity = 2 * PathCapacity;
-
+// With the rules of the chosen date, not the offset in force today.
 FILETIME LocalToFileTime(const SYSTEMTIME &local) {
-    FILETIME localFile = {}, utc = {};
-    SystemTimeToFileTime(&local, &localFile);
-    LocalFileTimeToFileTime(&localFile, &utc);
+    SYSTEMTIME universal = {};
+    FILETIME utc = {};
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
+    SystemTimeToFileTime(&universal, &utc);
     return utc;
 }
 
-// Reports an item that could not be stamped; false when the user chose to stop the job.
-bool ReportFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
-        return true;
-    jobPhase = PhaseStopped;
-    return false;
+// Everything SetFileTime needs; shared with every other opener, and needing no write sharing,
+// so a file that another program holds open is stamped all the same.
+UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags) {
+    return UniqueHandle(CreateFileW(path, FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, flags, nullptr));
 }
 
 } // namespace
@@ -36,6 +38,29 @@ StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useA
     arguments.accessed = useAccessed ? &accessed : &KeepUnchanged;
     arguments.written = useModified ? &modified : nullptr;
     return arguments;
+}
+
+void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
+    stamp->use = use != 0;
+    if (!stamp->use)
+        return;
+    const uint32_t version = time.Version();
+    if (stamp->converted && stamp->version == version)
+        return;
+    stamp->utc = LocalToFileTime(time.Load());
+    stamp->version = version;
+    stamp->converted = true;
+}
+
+void StampTimes::Refresh(JobContext *context) {
+    RefreshOne(&created_, context->useCreated, context->timeCreated);
+    RefreshOne(&modified_, context->useModified, context->timeModified);
+    RefreshOne(&accessed_, context->useAccessed, context->timeAccessed);
+}
+
+StampArguments StampTimes::Arguments() const {
+    return ChooseStampArguments(created_.use, modified_.use, accessed_.use, created_.utc,
+                                modified_.utc, accessed_.utc);
 }
 
 size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const wchar_t *name) {
@@ -61,46 +86,44 @@ DWORD StampOpenFlags(bool applyToFolders, DWORD attributes) {
     return flags;
 }
 
-bool StampItem(const wchar_t *name, JobContext *context) {
-    wchar_t path[ReportPathCapacity];
-    // A cut path could name a different, existing item: such an item is reported, never used.
-    if (JoinItemPath(path, ReportPathCapacity, context->pickedPath, name) >= PathCapacity)
-        return ReportFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
+bool NeedsWritableRoute(DWORD openError, DWORD attributes) {
+    return openError == ERROR_ACCESS_DENIED && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
 
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ReportFailure(path, context, GetLastError());
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
+    if (FileErrorPrompt(PromptStopJob, ShownPath(path).c_str(), context, code) != IDCANCEL)
+        return true;
+    jobPhase = PhaseStopped;
+    return false;
+}
 
-    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly)
-        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-
-    UniqueHandle item(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  StampOpenFlags(context->applyToFolders != 0, attributes),
-                                  nullptr));
+bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+               JobContext *context) {
+    const DWORD flags = StampOpenFlags(context->applyToFolders != 0, attributes);
+    UniqueHandle item = OpenForStamping(path, flags);
+    bool cleared = false;
     if (!item) {
         const DWORD code = GetLastError();
-        // Put the read-only bit back before the prompt shows.
-        if (readOnly)
-            SetFileAttributesW(path, attributes);
-        return ReportFailure(path, context, code);
+        if (!NeedsWritableRoute(code, attributes))
+            return ReportStampFailure(path, context, code);
+        // Where the system insists, the read-only bit is cleared for the moment of the change.
+        stampCalls.setAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        cleared = true;
+        item.Reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
+                               nullptr));
+        if (!item) {
+            const DWORD again = GetLastError();
+            stampCalls.setAttributes(path, attributes); // back before the prompt shows
+            return ReportStampFailure(path, context, again);
+        }
     }
 
-    // The flags and times are read once, so a picker changed meanwhile cannot mix old and new.
-    const bool useCreated = context->useCreated != 0;
-    const bool useModified = context->useModified != 0;
-    const bool useAccessed = context->useAccessed != 0;
-    const FILETIME created = useCreated ? LocalToFileTime(context->timeCreated.Load()) : FILETIME{};
-    const FILETIME modified =
-        useModified ? LocalToFileTime(context->timeModified.Load()) : FILETIME{};
-    const FILETIME accessed =
-        useAccessed ? LocalToFileTime(context->timeAccessed.Load()) : FILETIME{};
-    const StampArguments arguments =
-        ChooseStampArguments(useCreated, useModified, useAccessed, created, modified, accessed);
-    SetFileTime(item.Get(), arguments.created, arguments.accessed, arguments.written);
+    const StampArguments arguments = times.Arguments();
+    const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
+                                            arguments.written) != FALSE;
+    const DWORD code = set ? ERROR_SUCCESS : GetLastError();
     item.Reset();
-
-    if (readOnly)
-        SetFileAttributesW(path, attributes);
-    return true;
+    if (cleared)
+        stampCalls.setAttributes(path, attributes);
+    return set || ReportStampFailure(path, context, code);
 }
