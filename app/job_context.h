@@ -16,7 +16,8 @@ enum JobPhase : int32_t {
     PhaseStopped = -1,
 };
 
-constexpr int PathCapacity = 260;    // 259 characters and the terminator
+// The longest path the system takes (in its extended-length form) and the terminator.
+constexpr int PathCapacity = 32768;
 constexpr int PatternCapacity = 257; // 256 characters and the terminator
 
 using SharedWord = std::atomic<int32_t>;
@@ -37,6 +38,8 @@ class SharedTime {
   public:
     SYSTEMTIME Load() const;
     void Store(const SYSTEMTIME &time); // one writer: the dialog thread
+    // Changes with every store: a reader that kept a converted value knows when it is stale.
+    uint32_t Version() const { return sequence_.load(); }
 
   private:
     std::atomic<uint32_t> sequence_{0};

@@ -25,8 +25,8 @@ HRESULT ReadDroppedFile(IDataObject *data, wchar_t *path) {
         // An empty list counts as one empty path under Wine: an empty path is no path.
         const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
         if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1 && length > 0) {
-            DragQueryFileW(drop, 0, path, DropTextCapacity);
-            result = length < DropTextCapacity ? S_OK : DroppedPathTooLong;
+            DragQueryFileW(drop, 0, path, DroppedPathCapacity);
+            result = length < DroppedPathCapacity ? S_OK : DroppedPathTooLong;
         }
         GlobalUnlock(medium.hGlobal);
     }

@@ -11,18 +11,18 @@
 #include "app/handles.h"
 #include "app/job_context.h"
 
-// Capacity of each text of a drop description and of the dropped path, terminator included.
+// Capacity of each text of a drop description, and of the dropped path, terminator included.
 constexpr int DropTextCapacity = MAX_PATH;
-static_assert(DropTextCapacity == PathCapacity, "a dropped path always fits into pickedPath");
+constexpr int DroppedPathCapacity = PathCapacity;
 
 // ReadDroppedFile's answer for one path that is longer than a path buffer can hold; the buffer
-// then holds the path cut to 259 units.
+// then holds the path cut to 32,767 units.
 constexpr HRESULT DroppedPathTooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
 // The "DropDescription" clipboard format, registered on first use; 0 until then.
 extern CLIPFORMAT dropDescriptionFormat;
 
-// Reads the one path of the dragged data into path (DropTextCapacity units). S_OK with the path;
+// Reads the one path of the dragged data into path (DroppedPathCapacity units). S_OK with the path;
 // DroppedPathTooLong with the path cut; E_FAIL for zero or several paths or memory that cannot be
 // locked; GetData's failure code when the data has no file list.
 HRESULT ReadDroppedFile(IDataObject *data, wchar_t *path);
@@ -66,7 +66,7 @@ class CDragDropHelper : public IDropTarget {
     HWND window;           // the window this object is registered on, or null
     HRESULT oleInitResult; // a success value permits registration
     BOOL canDrop;          // the last DragEnter found exactly one path
-    wchar_t droppedPath[DropTextCapacity];
+    wchar_t droppedPath[DroppedPathCapacity];
     BOOL droppedPathTooLong; // that one path did not fit into droppedPath
 
   protected:

@@ -1,111 +1,69 @@
 #include "engine/stamp.h"
 
+#include <shlwapi.h>
+
 #include "app/handles.h"
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/undo.h"
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
 
+StampCalls stampCalls = {SetFileTime, SetFileAttributesW};
+
 namespace {
 
-// Room for a path that does not fit, so the prompt can show it whole.
-constexpr size_t ReportPathCapacity = 2 * PathCapacity;
-
+// With the rules of the chosen date, not the offset in force today.
 FILETIME LocalToFileTime(const SYSTEMTIME &local) {
-    FILETIME localFile = {}, utc = {};
-    SystemTimeToFileTime(&local, &localFile);
-    LocalFileTimeToFileTime(&localFile, &utc);
+    SYSTEMTIME universal = {};
+    FILETIME utc = {};
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
+    SystemTimeToFileTime(&universal, &utc);
     return utc;
 }
 
-// What stamping one item sets, and what it found there before.
-struct NewTimes {
-    bool useCreated, useModified, useAccessed;
-    FILETIME created, modified, accessed;
-    ItemStamps before;
-    bool set;
-};
-
-bool SetNewTimes(HANDLE item, void *context) {
-    auto *times = static_cast<NewTimes *>(context);
-    times->set = false;
-    // The times it carried before, for undoing the apply; an item whose times cannot be read
-    // is still stamped, but cannot be undone.
-    const bool readable =
-        undoRecord.Recording() &&
-        GetFileTime(item, &times->before.created, &times->before.accessed, &times->before.written);
-    const StampArguments arguments =
-        ChooseStampArguments(times->useCreated, times->useModified, times->useAccessed,
-                             times->created, times->modified, times->accessed);
-    times->set =
-        SetFileTime(item, arguments.created, arguments.accessed, arguments.written) && readable;
-    return true;
+// Everything SetFileTime needs, and GetFileTime for the undo record; shared with every other
+// opener, and needing no write sharing, so a file that another program holds open is stamped all
+// the same.
+UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags) {
+    return UniqueHandle(CreateFileW(path, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, flags, nullptr));
 }
 
-void RecordStamp(const wchar_t *name, const JobContext *context, const NewTimes &times,
-                 DWORD attributes) {
-    wchar_t relative[ReportPathCapacity];
-    const size_t length =
-        RelativeItemPath(context->folder, context->pickedPath, name, relative, ReportPathCapacity);
-    if (length == 0)
+// Keeps what the apply pass did to the item at path, below the folder it walks, for undo.
+void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before,
+                 const StampArguments &set) {
+    const wchar_t *folder = undoRecord.Folder();
+    const size_t folderLength = lstrlenW(folder);
+    if (folderLength == 0 || StrCmpNW(path, folder, static_cast<int>(folderLength)) != 0)
         return;
-    ItemStamps applied = times.before;
+    const wchar_t *relative = path + folderLength;
+    while (*relative == L'\\')
+        ++relative;
+    ItemStamps applied = before;
     uint32_t stamps = 0;
-    if (times.useCreated) {
-        applied.created = times.created;
+    if (set.created) {
+        applied.created = *set.created;
         stamps |= StampCreated;
     }
-    if (times.useAccessed) {
-        applied.accessed = times.accessed;
+    if (set.accessed != &KeepUnchanged) {
+        applied.accessed = *set.accessed;
         stamps |= StampAccessed;
     }
-    if (times.useModified) {
-        applied.written = times.modified;
+    if (set.written) {
+        applied.written = *set.written;
         stamps |= StampWritten;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         stamps |= ItemIsFolder;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         stamps |= ItemIsLink;
-    undoRecord.Add(relative, length, times.before, applied, stamps);
+    undoRecord.Add(relative, lstrlenW(relative), before, applied, stamps);
 }
 
 } // namespace
-
-bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
-        return true;
-    jobPhase = PhaseStopped;
-    return false;
-}
-
-bool ChangeItemTimes(const wchar_t *path, DWORD openFlags, bool (*change)(HANDLE, void *),
-                     void *context, DWORD *code) {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        *code = GetLastError();
-        return false;
-    }
-    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly)
-        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    UniqueHandle item(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, openFlags, nullptr));
-    bool changed = false;
-    if (!item) {
-        *code = GetLastError();
-    } else if (!change(item.Get(), context)) {
-        *code = GetLastError();
-    } else {
-        changed = true;
-    }
-    item.Reset();
-    // Put the read-only bit back, also when the open failed, before any prompt shows.
-    if (readOnly)
-        SetFileAttributesW(path, attributes);
-    return changed;
-}
 
 StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useAccessed,
                                     const FILETIME &created, const FILETIME &modified,
@@ -115,6 +73,29 @@ StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useA
     arguments.accessed = useAccessed ? &accessed : &KeepUnchanged;
     arguments.written = useModified ? &modified : nullptr;
     return arguments;
+}
+
+void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
+    stamp->use = use != 0;
+    if (!stamp->use)
+        return;
+    const uint32_t version = time.Version();
+    if (stamp->converted && stamp->version == version)
+        return;
+    stamp->utc = LocalToFileTime(time.Load());
+    stamp->version = version;
+    stamp->converted = true;
+}
+
+void StampTimes::Refresh(JobContext *context) {
+    RefreshOne(&created_, context->useCreated, context->timeCreated);
+    RefreshOne(&modified_, context->useModified, context->timeModified);
+    RefreshOne(&accessed_, context->useAccessed, context->timeAccessed);
+}
+
+StampArguments StampTimes::Arguments() const {
+    return ChooseStampArguments(created_.use, modified_.use, accessed_.use, created_.utc,
+                                modified_.utc, accessed_.utc);
 }
 
 size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const wchar_t *name) {
@@ -140,33 +121,65 @@ DWORD StampOpenFlags(bool applyToFolders, DWORD attributes) {
     return flags;
 }
 
-bool StampItem(const wchar_t *name, JobContext *context) {
-    wchar_t path[ReportPathCapacity];
-    // A cut path could name a different, existing item: such an item is reported, never used.
-    if (JoinItemPath(path, ReportPathCapacity, context->pickedPath, name) >= PathCapacity)
-        return ReportStampFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
+bool NeedsWritableRoute(DWORD openError, DWORD attributes) {
+    return openError == ERROR_ACCESS_DENIED && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
 
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ReportStampFailure(path, context, GetLastError());
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
+    if (FileErrorPrompt(PromptStopJob, ShownPath(path).c_str(), context, code) != IDCANCEL)
+        return true;
+    jobPhase = PhaseStopped;
+    return false;
+}
 
-    // The flags and times are read once, so a picker changed meanwhile cannot mix old and new.
-    NewTimes times = {};
-    times.useCreated = context->useCreated != 0;
-    times.useModified = context->useModified != 0;
-    times.useAccessed = context->useAccessed != 0;
-    if (times.useCreated)
-        times.created = LocalToFileTime(context->timeCreated.Load());
-    if (times.useModified)
-        times.modified = LocalToFileTime(context->timeModified.Load());
-    if (times.useAccessed)
-        times.accessed = LocalToFileTime(context->timeAccessed.Load());
+TimesHandle::TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags)
+    : path_(path), attributes_(attributes), item_(OpenForStamping(path, flags)) {
+    if (item_)
+        return;
+    error_ = GetLastError();
+    if (!NeedsWritableRoute(error_, attributes))
+        return;
+    // Where the system insists, the read-only bit is cleared for the moment of the change.
+    stampCalls.setAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    cleared_ = true;
+    item_.Reset(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, flags, nullptr));
+    if (item_) {
+        error_ = ERROR_SUCCESS;
+        return;
+    }
+    error_ = GetLastError();
+    Close(); // the bit is back before any prompt shows
+}
 
-    DWORD code = 0;
-    if (!ChangeItemTimes(path, StampOpenFlags(context->applyToFolders != 0, attributes),
-                         SetNewTimes, &times, &code))
-        return ReportStampFailure(path, context, code);
-    if (times.set)
-        RecordStamp(name, context, times, attributes);
-    return true;
+TimesHandle::~TimesHandle() {
+    Close();
+}
+
+void TimesHandle::Close() {
+    item_.Reset();
+    if (cleared_)
+        stampCalls.setAttributes(path_, attributes_);
+    cleared_ = false;
+}
+
+bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+               JobContext *context) {
+    TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
+    if (!item.Valid())
+        return ReportStampFailure(path, context, item.Error());
+
+    // The times it carried before, for undoing the apply; an item whose times cannot be read is
+    // still stamped, but cannot be undone.
+    ItemStamps before = {};
+    const bool recorded = undoRecord.Recording() && GetFileTime(item.Get(), &before.created,
+                                                                &before.accessed, &before.written);
+    const StampArguments arguments = times.Arguments();
+    const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
+                                            arguments.written) != FALSE;
+    const DWORD code = set ? ERROR_SUCCESS : GetLastError();
+    item.Close();
+    if (set && recorded)
+        RecordStamp(path, attributes, before, arguments);
+    return set || ReportStampFailure(path, context, code);
 }

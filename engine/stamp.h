@@ -1,12 +1,10 @@
 #pragma once
-// Writes the chosen time stamps into one file or folder of the folder in pickedPath.
+// Writes the chosen time stamps into one file or folder.
 #include <windows.h>
 
-#include "app/job_context.h"
+#include <cstdint>
 
-// Returns false when the user chose to stop the job in the error prompt (jobPhase is then
-// PhaseStopped).
-bool StampItem(const wchar_t *name, JobContext *context);
+#include "app/job_context.h"
 
 // Reports an item that could not be stamped (or restored) through the error prompt; false when
 // the user chose to stop the job (jobPhase is then PhaseStopped).
@@ -30,6 +28,39 @@ StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useA
                                     const FILETIME &created, const FILETIME &modified,
                                     const FILETIME &accessed);
 
+// The chosen stamps as UTC file times. A walk keeps one and refreshes it before each item: a
+// picker time is converted again only when the picker changed since.
+class StampTimes {
+  public:
+    void Refresh(JobContext *context);
+    StampArguments Arguments() const;
+
+  private:
+    struct Stamp {
+        bool use = false;
+        bool converted = false;
+        uint32_t version = 0;
+        FILETIME utc = {};
+    };
+    static void RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time);
+    Stamp created_, modified_, accessed_;
+};
+
+// The calls that change an item, replaceable so that a test can make one refuse.
+struct StampCalls {
+    BOOL(WINAPI *setFileTime)(HANDLE, const FILETIME *, const FILETIME *, const FILETIME *);
+    BOOL(WINAPI *setAttributes)(LPCWSTR, DWORD);
+};
+extern StampCalls stampCalls;
+
+// Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
+// when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
+bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times, JobContext *context);
+
+// Reports an item that cannot be stamped (the path is shown without its prefix); false when
+// the user chose to stop the job.
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code);
+
 // Joins folder and name behind one backslash into path (capacity characters). Returns the
 // length of the whole path; the path is only usable when that is below capacity (the text in
 // path is then complete, otherwise it is cut and must not be used on the file system).
@@ -38,3 +69,7 @@ size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const
 // Opening flags for an item: backup semantics while folders are stamped, and folder links are
 // opened as the link itself.
 DWORD StampOpenFlags(bool applyToFolders, DWORD attributes);
+
+// Whether an item whose attribute-only open failed with this code is worth the writable route
+// (clear the read-only bit, open for writing, put the bit back).
+bool NeedsWritableRoute(DWORD openError, DWORD attributes);

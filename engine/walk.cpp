@@ -2,8 +2,12 @@
 
 #include <shlwapi.h>
 
+#include <memory>
+#include <string>
+
 #include "app/handles.h"
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/stamp.h"
 
@@ -27,13 +31,17 @@ bool EntersFolder(bool includeSubfolders, DWORD attributes, size_t pathLength) {
 
 namespace {
 
-// What one pass does, read once when the walk starts.
+// What one pass does, read once when the walk starts, and the walk's own working path: the
+// extended-length form of the folder it is in, allocated once for the whole walk.
 struct WalkPass {
     JobContext *context;
     bool apply;
     bool deep;
     bool stampFolders;
+    bool basicFind;
     ItemCounts *counts;
+    wchar_t *path;
+    StampTimes times;
 };
 
 // ".", ".." and anything with a path separator would leave the folder: such a pattern walks
@@ -41,6 +49,18 @@ struct WalkPass {
 bool PatternWalksNothing(const wchar_t *pattern) {
     return StrCmpW(pattern, L".") == 0 || StrCmpW(pattern, L"..") == 0 ||
            StrChrW(pattern, L'\\') != nullptr || StrChrW(pattern, L'/') != nullptr;
+}
+
+// Windows 6.1 and later list a folder faster without short names and with larger fetches.
+bool HasBasicFind() {
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 1;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
 }
 
 // Length of path (length characters) with name appended behind one backslash.
@@ -69,42 +89,43 @@ void AdvanceProgress(const WalkPass &pass) {
     taskbar->SetProgressValue(pass.context->dialog, done, total);
 }
 
-// A sub-folder whose contents cannot be reached because their paths would not fit.
-bool ReportUnreachableFolder(const WalkPass &pass, const wchar_t *name) {
-    wchar_t path[2 * PathCapacity];
-    JoinItemPath(path, 2 * PathCapacity, pass.context->pickedPath, name);
-    if (FileErrorPrompt(PromptStopJob, path, pass.context, ERROR_FILENAME_EXCED_RANGE) != IDCANCEL)
-        return true;
-    jobPhase = PhaseStopped;
-    return false;
+// An item whose full path would be longer than the system takes.
+bool ReportTooLong(const WalkPass &pass, const wchar_t *name) {
+    std::wstring path = pass.path;
+    path += L'\\';
+    path += name;
+    return ReportStampFailure(path.c_str(), pass.context, ERROR_FILENAME_EXCED_RANGE);
 }
 
-bool StampFolder(const WalkPass &pass, const wchar_t *name) {
-    if (!StampItem(name, pass.context))
-        return false;
-    ++processedFolders;
-    AdvanceProgress(pass);
-    return true;
+// Stamps the entry of the folder in the working path (length characters).
+bool StampEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
+    if (!AppendElement(pass.path, length, entry.cFileName))
+        return ReportTooLong(pass, entry.cFileName);
+    pass.times.Refresh(pass.context);
+    const bool goOn = StampItem(pass.path, entry.dwFileAttributes, pass.times, pass.context);
+    pass.path[length] = L'\0';
+    return goOn;
 }
 
-// Enumerates the folder in pickedPath (length characters) with element as the last path
-// element; pickedPath is the folder again when this returns. Invalid when nothing can be listed.
+// Enumerates the folder in the working path (length characters) with element as the last path
+// element; the path is the folder again when this returns. Invalid when nothing can be listed.
 UniqueFind StartEnumeration(const WalkPass &pass, size_t length, const wchar_t *element,
                             WIN32_FIND_DATAW *entry) {
-    wchar_t *path = pass.context->pickedPath;
-    if (!AppendElement(path, length, element))
+    if (!AppendElement(pass.path, length, element))
         return UniqueFind();
-    UniqueFind find(FindFirstFileW(path, entry));
-    path[length] = L'\0';
+    UniqueFind find(pass.basicFind
+                        ? FindFirstFileExW(pass.path, FindExInfoBasic, entry, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH)
+                        : FindFirstFileW(pass.path, entry));
+    pass.path[length] = L'\0';
     return find;
 }
 
-bool WalkLevel(const WalkPass &pass, size_t length);
+bool WalkLevel(WalkPass &pass, size_t length);
 
-// The matching files of the folder in pickedPath. False when the walk is to end.
-bool WalkFiles(const WalkPass &pass, size_t length) {
+// The matching files of the folder in the working path. False when the walk is to end.
+bool WalkFiles(WalkPass &pass, size_t length) {
     WIN32_FIND_DATAW entry;
-    // Nothing to do when no name could be used in this folder or nothing matches.
     UniqueFind find = StartEnumeration(pass, length, pass.context->pattern, &entry);
     if (!find)
         return true;
@@ -119,7 +140,7 @@ bool WalkFiles(const WalkPass &pass, size_t length) {
             ++pass.counts->files;
             continue;
         }
-        if (!StampItem(entry.cFileName, pass.context))
+        if (!StampEntry(pass, length, entry))
             return false;
         ++processedFiles;
         AdvanceProgress(pass);
@@ -129,35 +150,35 @@ bool WalkFiles(const WalkPass &pass, size_t length) {
 
 // One sub-folder: counted, walked when sub-folders are included, and stamped after its
 // contents, so that reading the folder does not change the last-access time just written.
-bool VisitFolder(const WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
-    wchar_t *path = pass.context->pickedPath;
+bool VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
     const wchar_t *name = entry.cFileName;
     const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    const size_t childLength = JoinedLength(path, length, name);
+    const size_t childLength = JoinedLength(pass.path, length, name);
     if (!pass.apply)
         ++pass.counts->folders;
     if (EntersFolder(pass.deep, entry.dwFileAttributes, childLength)) {
-        AppendElement(path, length, name);
+        AppendElement(pass.path, length, name);
         const bool goOn = WalkLevel(pass, childLength);
-        path[length] = L'\0';
+        pass.path[length] = L'\0';
         if (!goOn)
             return false;
     } else if (pass.deep && !link && pass.apply &&
                !(pass.stampFolders && childLength > MaxPathLength)) {
         // Its contents cannot be reached; unless stamping reports the folder anyway, say so.
-        if (!ReportUnreachableFolder(pass, name))
+        if (!ReportTooLong(pass, name))
             return false;
     }
     if (pass.apply && pass.stampFolders) {
-        if (WalkCancelled())
+        if (WalkCancelled() || !StampEntry(pass, length, entry))
             return false;
-        return StampFolder(pass, name);
+        ++processedFolders;
+        AdvanceProgress(pass);
     }
     return true;
 }
 
-// The sub-folders of the folder in pickedPath, each taken in full before the next.
-bool WalkFolders(const WalkPass &pass, size_t length) {
+// The sub-folders of the folder in the working path, each taken in full before the next.
+bool WalkFolders(WalkPass &pass, size_t length) {
     WIN32_FIND_DATAW entry;
     UniqueFind find = StartEnumeration(pass, length, L"*", &entry);
     if (!find)
@@ -173,7 +194,7 @@ bool WalkFolders(const WalkPass &pass, size_t length) {
     return true;
 }
 
-bool WalkLevel(const WalkPass &pass, size_t length) {
+bool WalkLevel(WalkPass &pass, size_t length) {
     if (WalkCancelled())
         return false;
     return WalkFiles(pass, length) && WalkFolders(pass, length);
@@ -184,13 +205,20 @@ bool WalkLevel(const WalkPass &pass, size_t length) {
 void WalkFolder(JobContext *context) {
     if (PatternWalksNothing(context->pattern))
         return;
+    const std::wstring root = ExtendedPath(context->pickedPath);
+    if (root.size() > MaxPathLength)
+        return;
+    std::unique_ptr<wchar_t[]> path(new wchar_t[MaxPathLength + 1]);
+    CopyText(path.get(), MaxPathLength + 1, root.c_str());
     WalkPass pass;
     pass.context = context;
     pass.apply = context->applyMode == 1;
     pass.deep = context->includeSubfolders != 0;
     pass.stampFolders = context->applyToFolders != 0;
+    pass.basicFind = HasBasicFind();
     pass.counts = pass.deep ? &context->deepCounts : &context->flatCounts;
-    WalkLevel(pass, lstrlenW(context->pickedPath));
+    pass.path = path.get();
+    WalkLevel(pass, root.size());
 }
 
 DWORD WINAPI WalkThread(void *context) {

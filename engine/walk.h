@@ -21,7 +21,9 @@ bool WalkCancelled();
 // it to make one item slow, as a slow share would.
 extern std::atomic<void (*)(const wchar_t *name)> beforeWalkItem;
 
+// The longest path the walk uses, in its extended-length form.
 constexpr size_t MaxPathLength = PathCapacity - 1;
-// Whether the walk enters a sub-folder (its attributes and the length of its full path): only
-// with sub-folders included, never a folder link, and only when "folder\*" still fits.
+// Whether the walk enters a sub-folder (its attributes and the length of its full path in the
+// extended-length form): only with sub-folders included, never a folder link, and only when
+// "folder\*" still fits.
 bool EntersFolder(bool includeSubfolders, DWORD attributes, size_t pathLength);

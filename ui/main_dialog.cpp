@@ -78,6 +78,12 @@ bool PassRunning() {
 }
 
 void ReadPattern() {
+    // A filter longer than the pattern holds (only text set from outside gets past the limit)
+    // is never used cut: it leaves no pattern, so nothing is counted or stamped.
+    if (GetWindowTextLengthW(GetDlgItem(Dialog(), IDC_FILTER)) >= PatternCapacity) {
+        jobContext.pattern[0] = L'\0';
+        return;
+    }
     GetDlgItemTextW(Dialog(), IDC_FILTER, jobContext.pattern, PatternCapacity);
 }
 
@@ -159,6 +165,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
                                                  IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon.Get()));
 
+    SendDlgItemMessageW(window, IDC_FILTER, EM_LIMITTEXT, PatternCapacity - 1, 0);
     AddUndoEntry(window);
     const int countFirst = ChooseFirstTarget(commandLine);
     ShowFilterControls(window);

@@ -6,10 +6,13 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <string>
+
 #include "app/handles.h"
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/job.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
@@ -79,21 +82,27 @@ void ShowTarget(HWND dialog) {
     ShowTargetIcon(dialog);
     SetDlgItemTextW(dialog, IDC_FILTER, jobContext.pattern);
 
-    wchar_t copy[PathCapacity];
-    CopyText(copy, PathCapacity, jobContext.pickedPath);
-    PathSetDlgItemPathW(dialog, IDC_TARGET_NAME, PathFindFileNameW(copy));
-    if (PathRemoveFileSpecW(copy))
-        PathSetDlgItemPathW(dialog, IDC_LOCATION, copy);
+    std::wstring copy = jobContext.pickedPath;
+    PathSetDlgItemPathW(dialog, IDC_TARGET_NAME, PathFindFileNameW(copy.c_str()));
+    if (PathRemoveFileSpecW(&copy[0]))
+        PathSetDlgItemPathW(dialog, IDC_LOCATION, copy.c_str());
     else
-        ShowLocationOfRoot(dialog, copy);
+        ShowLocationOfRoot(dialog, copy.c_str());
 }
 
+// pickedPath made a full, tidy path, once, before anything reads it ("Y:", ".", a relative name,
+// forward slashes, a trailing backslash). False when that cannot be done or would not fit.
+bool MakePickedPathFull() {
+    const std::wstring full = FullTargetPath(jobContext.pickedPath);
+    return !full.empty() && CopyText(jobContext.pickedPath, PathCapacity, full.c_str()) == S_OK;
+}
+
+// With the rules of that date, so a July time read in winter still shows its summer hour.
 SYSTEMTIME ToLocalTime(const FILETIME &utc) {
-    FILETIME local = {};
-    SYSTEMTIME time = {};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
-    return time;
+    SYSTEMTIME universal = {}, local = {};
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    return local;
 }
 
 } // namespace
@@ -101,16 +110,20 @@ SYSTEMTIME ToLocalTime(const FILETIME &utc) {
 int SetTarget(int isPlaceholder, int atStartup) {
     int result = isPlaceholder ? 0 : 1;
     UniqueHandle item;
-    if (PathIsDirectoryW(jobContext.pickedPath)) {
-        item = OpenForReading(jobContext.pickedPath, FILE_FLAG_BACKUP_SEMANTICS);
+    const bool full = MakePickedPathFull();
+    const std::wstring extended = ExtendedPath(jobContext.pickedPath);
+    const DWORD attributes = full ? GetFileAttributesW(extended.c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        item = OpenForReading(extended.c_str(), FILE_FLAG_BACKUP_SEMANTICS);
         CopyText(jobContext.pattern, PatternCapacity, isPlaceholder ? L"" : L"*.*");
     } else {
-        item = OpenForReading(jobContext.pickedPath, 0);
+        if (full)
+            item = OpenForReading(extended.c_str(), 0);
         if (item) {
             CopyText(jobContext.pattern, PatternCapacity, PathFindFileNameW(jobContext.pickedPath));
             PathRemoveFileSpecW(jobContext.pickedPath);
         } else {
-            const DWORD code = GetLastError();
+            const DWORD code = full ? GetLastError() : PathTooLong;
             if (!RecoverFromUnopenablePath(jobContext.pickedPath, code, atStartup))
                 return 0;
             result = 0;
@@ -124,8 +137,7 @@ int SetTarget(int isPlaceholder, int atStartup) {
 }
 
 int SetTargetPath(const wchar_t *path, int isPlaceholder, int atStartup) {
-    wchar_t picked[PathCapacity];
-    if (CopyText(picked, PathCapacity, path) != S_OK) {
+    if (lstrlenW(path) >= PathCapacity) {
         // Never cut a path and open whatever the shorter text names.
         if (!RecoverFromUnopenablePath(path, PathTooLong, atStartup))
             return 0;
@@ -133,7 +145,7 @@ int SetTargetPath(const wchar_t *path, int isPlaceholder, int atStartup) {
         ShowTarget(jobContext.dialog);
         return 0;
     }
-    CopyText(jobContext.pickedPath, PathCapacity, picked);
+    CopyText(jobContext.pickedPath, PathCapacity, path);
     return SetTarget(isPlaceholder, atStartup);
 }
 

@@ -3,9 +3,16 @@
 #include <atomic>
 #include <vector>
 
+#include "app/job_context.h"
+#include "engine/stamp.h"
 #include "engine/walk.h"
 
 namespace testsupport {
+
+std::wstring Native(const std::wstring &path) {
+    const bool drivePath = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    return drivePath ? L"\\\\?\\" + path : path;
+}
 
 TempDir::TempDir() {
     wchar_t base[MAX_PATH];
@@ -27,17 +34,17 @@ TempDir::~TempDir() {
 }
 
 void RemoveTree(const std::wstring &path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Native(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(Native(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!DeleteFileW(path.c_str()))
-            RemoveDirectoryW(path.c_str());
+        if (!DeleteFileW(Native(path).c_str()))
+            RemoveDirectoryW(Native(path).c_str());
         return;
     }
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    HANDLE find = FindFirstFileW(Native(path + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = entry.cFileName;
@@ -46,22 +53,22 @@ void RemoveTree(const std::wstring &path) {
         } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryW(path.c_str());
+    RemoveDirectoryW(Native(path).c_str());
 }
 
 void MakeFolder(const std::wstring &path) {
     const size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 2 &&
-        GetFileAttributesW(path.substr(0, slash).c_str()) == INVALID_FILE_ATTRIBUTES)
+        GetFileAttributesW(Native(path.substr(0, slash)).c_str()) == INVALID_FILE_ATTRIBUTES)
         MakeFolder(path.substr(0, slash));
-    CreateDirectoryW(path.c_str(), nullptr);
+    CreateDirectoryW(Native(path).c_str(), nullptr);
 }
 
 void WriteTextFile(const std::wstring &path, const std::string &content) {
     const size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos)
         MakeFolder(path.substr(0, slash));
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(Native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -71,7 +78,7 @@ void WriteTextFile(const std::wstring &path, const std::string &content) {
 }
 
 bool ReadTimes(const std::wstring &path, ItemTimes *times) {
-    HANDLE item = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE item = CreateFileW(Native(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (item == INVALID_HANDLE_VALUE)
@@ -83,7 +90,7 @@ bool ReadTimes(const std::wstring &path, ItemTimes *times) {
 
 bool WriteTimes(const std::wstring &path, const FILETIME *created, const FILETIME *accessed,
                 const FILETIME *written) {
-    HANDLE item = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+    HANDLE item = CreateFileW(Native(path).c_str(), FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (item == INVALID_HANDLE_VALUE)
@@ -112,14 +119,72 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
 }
 
 FILETIME LocalToUtc(const SYSTEMTIME &local) {
-    FILETIME localFile = {}, utc = {};
-    SystemTimeToFileTime(&local, &localFile);
-    LocalFileTimeToFileTime(&localFile, &utc);
+    SYSTEMTIME universal = {};
+    FILETIME utc = {};
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
+    SystemTimeToFileTime(&universal, &utc);
     return utc;
+}
+
+SYSTEMTIME UtcToLocal(const FILETIME &utc) {
+    SYSTEMTIME universal = {}, local = {};
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    return local;
+}
+
+bool RunsInWarsawTime() {
+    TIME_ZONE_INFORMATION zone = {};
+    GetTimeZoneInformation(&zone);
+    return zone.Bias == -60 && zone.DaylightBias == -60 && zone.DaylightDate.wMonth == 3 &&
+           zone.StandardDate.wMonth == 10;
 }
 
 bool SameTime(const FILETIME &a, const FILETIME &b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+namespace {
+
+std::vector<std::wstring> refusedNames;
+DWORD refusedCode = 0;
+
+bool Refused(HANDLE item) {
+    if (refusedNames.empty())
+        return true;
+    alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + 2 * PathCapacity];
+    auto *info = reinterpret_cast<FILE_NAME_INFO *>(buffer);
+    if (!GetFileInformationByHandleEx(item, FileNameInfo, info, sizeof buffer))
+        return false;
+    const std::wstring path(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    for (const std::wstring &name : refusedNames) {
+        const std::wstring tail = L"\\" + name;
+        if (path.size() >= tail.size() &&
+            _wcsicmp(path.c_str() + path.size() - tail.size(), tail.c_str()) == 0)
+            return true;
+    }
+    return false;
+}
+
+BOOL WINAPI RefusingSetFileTime(HANDLE item, const FILETIME *created, const FILETIME *accessed,
+                                const FILETIME *written) {
+    if (!Refused(item))
+        return SetFileTime(item, created, accessed, written);
+    SetLastError(refusedCode);
+    return FALSE;
+}
+
+} // namespace
+
+RefuseStamping::RefuseStamping(std::vector<std::wstring> names, DWORD code) {
+    refusedNames = std::move(names);
+    refusedCode = code;
+    stampCalls.setFileTime = RefusingSetFileTime;
+}
+
+RefuseStamping::~RefuseStamping() {
+    stampCalls.setFileTime = SetFileTime;
+    refusedNames.clear();
 }
 
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs) {

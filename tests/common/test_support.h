@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -22,6 +23,9 @@ class TempDir {
     std::wstring path_;
 };
 
+// The extended-length form of a full drive path (\\?\C:\...), which takes long paths and
+// names that end in a space or a dot; the helpers below all go through it.
+std::wstring Native(const std::wstring &path);
 void RemoveTree(const std::wstring &path);
 // Creates (or overwrites) a file with the given content; creates missing parent folders.
 void WriteTextFile(const std::wstring &path, const std::string &content = "x");
@@ -39,7 +43,22 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
 SYSTEMTIME MakeLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 FILETIME LocalToUtc(const SYSTEMTIME &local);
 bool SameTime(const FILETIME &a, const FILETIME &b);
+// The reverse of LocalToUtc, with the rules of the date itself.
+SYSTEMTIME UtcToLocal(const FILETIME &utc);
+// The suites run in the Warsaw zone (TZ=Europe/Warsaw), where a conversion with the wrong
+// offset shows: summer and winter differ by an hour.
+bool RunsInWarsawTime();
 
+// While it lives, SetFileTime refuses the items whose names end in one of names (each a name
+// or a tail of folder and name, such as L"x\\d.txt"), with the given system error code; every
+// other item is stamped by the real call. An empty list refuses every item.
+class RefuseStamping {
+  public:
+    explicit RefuseStamping(std::vector<std::wstring> names = {}, DWORD code = ERROR_ACCESS_DENIED);
+    ~RefuseStamping();
+    RefuseStamping(const RefuseStamping &) = delete;
+    RefuseStamping &operator=(const RefuseStamping &) = delete;
+};
 // Dispatches this thread's messages until done() is true or the time is up; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 // Finds a top-level window of this process by class (may be null) and title (may be null).

@@ -233,9 +233,19 @@ TEST_F(DropOnMainDialogWinXp, AnUnopenableFileLeavesThePreviousTargetAndCountsIt
     DropLockedFileAndExpectThePreviousTarget();
 }
 
-TEST_F(DropOnMainDialog, APathLongerThanThePathFieldIsShownAsRefusedAndChangesNothing) {
+TEST_F(DropOnMainDialog, AFolderOf300CharactersBecomesTheTarget) {
+    std::wstring deep = second_;
+    while (deep.size() < 300)
+        deep += L"\\folder";
+    testsupport::MakeFolder(deep);
+    EXPECT_EQ(DROPEFFECT_COPY, DragAndDrop(deep));
+    EXPECT_STREQ(deep.c_str(), jobContext.folder);
+    EXPECT_EQ(L"*.*", Filter());
+}
+
+TEST_F(DropOnMainDialog, APathLongerThanTheSystemTakesIsShownAsRefusedAndChangesNothing) {
     std::wstring longPath = second_;
-    while (longPath.size() < 300)
+    while (longPath.size() < PathCapacity)
         longPath += L"\\" + std::wstring(40, L'q');
     MarkStatus();
     DWORD shown = DROPEFFECT_COPY;
@@ -312,11 +322,9 @@ TEST_F(DropOnMainDialog, TwoItemsChangeNothing) {
 }
 
 TEST_F(DropOnMainDialog, ADropDuringAnApplyPassEndsItAndCountsTheNewTarget) {
-    // The apply pass stops at a file that cannot be opened and waits in the error prompt.
+    // The apply pass stops at a file that cannot be stamped and waits in the error prompt.
     const std::wstring locked = first_ + L"\\a.txt";
-    HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    testsupport::RefuseStamping refuse({L"a.txt"});
     SendMessageW(dialog_, WM_COMMAND, IDC_APPLY, 0);
     HWND prompt = nullptr;
     testsupport::PumpUntil([&] { return (prompt = WaitForPrompt(dialog_, 0)) != nullptr; }, 15000);
@@ -330,7 +338,6 @@ TEST_F(DropOnMainDialog, ADropDuringAnApplyPassEndsItAndCountsTheNewTarget) {
     EXPECT_STREQ(second_.c_str(), jobContext.folder);
     EXPECT_TRUE(WaitForCount(CountsText(3)));
     EXPECT_FALSE(IsWindow(prompt)) << "the ended pass took its prompt with it";
-    CloseHandle(holder);
 }
 
 } // namespace

@@ -274,13 +274,14 @@ TEST_F(DropTarget, DescriptionTextsAreCutTo259Units) {
 
 TEST_F(DropTarget, APathTooLongForTheTargetIsShownAsRefused) {
     // Made up: no such file can be created here, but the file list can carry it.
-    const std::wstring longPath =
-        temp_.Path() + L"\\" + Repeat(L'd', 150) + L"\\" + Repeat(L'f', 150) + L".txt";
+    std::wstring longPath = temp_.Path();
+    while (longPath.size() < PathCapacity)
+        longPath += L"\\" + Repeat(L'd', 200);
     Data data;
     data->SetFiles({longPath});
     EXPECT_EQ(DROPEFFECT_NONE, Enter(data.object));
     EXPECT_TRUE(dropTarget->droppedPathTooLong);
-    EXPECT_EQ(longPath.substr(0, 259), dropTarget->droppedPath);
+    EXPECT_EQ(longPath.substr(0, PathCapacity - 1), dropTarget->droppedPath);
 
     Data fits;
     fits->SetFiles({file_});
@@ -385,7 +386,7 @@ TEST(DropTargetObject, WithoutOleTheDialogTakesNoDrops) {
 }
 
 TEST(ReadDroppedFile, AnswersByThePathsInTheData) {
-    wchar_t path[DropTextCapacity] = L"untouched";
+    static wchar_t path[DroppedPathCapacity] = L"untouched";
     TestDataObject *data = new TestDataObject;
     data->SetText(L"C:\\some\\text");
     EXPECT_EQ(DV_E_FORMATETC, ReadDroppedFile(data, path)); // GetData's own answer
@@ -396,7 +397,8 @@ TEST(ReadDroppedFile, AnswersByThePathsInTheData) {
     data->SetFiles({L"C:\\folder\\file name.txt"});
     EXPECT_EQ(S_OK, ReadDroppedFile(data, path));
     EXPECT_STREQ(L"C:\\folder\\file name.txt", path);
-    const std::wstring exact = L"C:\\" + Repeat(L'x', 256); // 259 units: still fits
+    // 32,767 units, the longest path the system takes, still fits.
+    const std::wstring exact = L"\\\\?\\C:\\" + Repeat(L'x', 32767 - 7);
     data->SetFiles({exact});
     EXPECT_EQ(S_OK, ReadDroppedFile(data, path));
     EXPECT_EQ(exact, path);

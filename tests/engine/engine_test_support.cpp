@@ -3,6 +3,8 @@
 #include "app/text.h"
 #include "common/test_support.h"
 #include "engine/job.h"
+#include "engine/paths.h"
+#include "engine/stamp.h"
 #include "res/resource.h"
 #include "ui/job_controls.h"
 #include "ui/status.h"
@@ -23,6 +25,14 @@ void SetTarget(const std::wstring &folder, const wchar_t *pattern) {
     CopyText(jobContext.folder, PathCapacity, folder.c_str());
     CopyText(jobContext.pickedPath, PathCapacity, folder.c_str());
     CopyText(jobContext.pattern, PatternCapacity, pattern);
+}
+
+bool StampNamed(const std::wstring &name) {
+    const std::wstring path =
+        ExtendedPath((std::wstring(jobContext.pickedPath) + L"\\" + name).c_str());
+    StampTimes times;
+    times.Refresh(&jobContext);
+    return StampItem(path.c_str(), GetFileAttributesW(path.c_str()), times, &jobContext);
 }
 
 void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed) {

@@ -18,6 +18,9 @@ namespace enginetest {
 void ResetJob();
 // Points the job at a folder and pattern, as target selection leaves them.
 void SetTarget(const std::wstring &folder, const wchar_t *pattern);
+// Stamps the item name of the folder in pickedPath as the walk does: by its extended-length
+// path, with its attributes and the pickers' times as they are now. False when stopped.
+bool StampNamed(const std::wstring &name);
 // Sets the three pickers' values and whether each is switched on.
 void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed);
 

@@ -194,8 +194,7 @@ TEST_F(JobControllerTest, StopWhileThePromptIsOpenClosesItAndEndsTheApply) {
     ASSERT_TRUE(SetFileAttributesW((dir / L"m\\n\\later.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     const DWORD heldAttributes = GetFileAttributesW((dir / L"m\\held.txt").c_str());
     const DWORD laterAttributes = GetFileAttributesW((dir / L"m\\n\\later.txt").c_str());
-    HANDLE holder = CreateFileW((dir / L"m\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"m\\held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 4;
@@ -207,7 +206,6 @@ TEST_F(JobControllerTest, StopWhileThePromptIsOpenClosesItAndEndsTheApply) {
     EXPECT_EQ(PhaseApplying, jobPhase.load());
     PressCountStop();
     ASSERT_TRUE(WaitForControllers());
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(prompt) && IsWindowVisible(prompt));
     EXPECT_TRUE(Stamped(L"t1.txt"));
     EXPECT_TRUE(Stamped(L"t2.txt"));
@@ -249,15 +247,13 @@ TEST_F(JobControllerTest, StopAsTheCountBeforeAnApplyEndsSkipsTheApply) {
 TEST_F(JobControllerTest, EndJobAndWaitStopsAJobWaitingInThePrompt) {
     MakeOld(L"held.txt");
     MakeOld(L"z\\later.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     RequestApply(); // uncounted: a count first, then the apply pass
     ASSERT_TRUE(PumpUntil([&] { return FindPrompt(Text(IDS_PRODUCT)) != nullptr; }, 10000));
     EndJobAndWait();
     EXPECT_FALSE(ControllerRunning());
-    CloseHandle(holder);
     EXPECT_EQ(nullptr, FindPrompt(Text(IDS_PRODUCT)));
     EXPECT_TRUE(Untouched(L"z\\later.txt"));
     ExpectIdleAndUnlocked();
@@ -267,8 +263,7 @@ TEST_F(JobControllerTest, EndJobAndWaitStopsAJobWaitingInThePrompt) {
 TEST_F(JobControllerTest, NewerRequestReplacesARunningApply) {
     MakeOld(L"held.txt");
     MakeOld(L"z\\later.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 2;
@@ -282,7 +277,6 @@ TEST_F(JobControllerTest, NewerRequestReplacesARunningApply) {
     jobContext.ClearCounts();
     StartJobThread();
     ASSERT_TRUE(WaitForControllers());
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(prompt) && IsWindowVisible(prompt));
     EXPECT_TRUE(Untouched(L"z\\later.txt"));
     // The replaced job never unlocked the controls under the new one.
@@ -306,8 +300,7 @@ TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterANormalJob) {
 
 TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterAStoppedJob) {
     MakeOld(L"held.txt");
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.*");
     closeWhenDone = 1;
     // The user chooses to stop in the prompt.
@@ -315,7 +308,6 @@ TEST_F(JobControllerTest, CloseWhenDoneSendsCancelAfterAStoppedJob) {
     RequestApply();
     ASSERT_TRUE(WaitForControllers());
     answerer.Seen();
-    CloseHandle(holder);
     EXPECT_EQ(1u, answerer.Seen().size());
     EXPECT_EQ(L"", dialog.Text(IDC_STATUS));
     EXPECT_TRUE(PumpUntil([&] { return dialog.CancelCount() == 1; }, 5000));
@@ -357,8 +349,7 @@ TEST_F(JobControllerWinXpTest, EndJobAndWaitClosesTheMessageBox) {
     WriteTextFile(dir / L"z\\later.txt");
     const FILETIME old = MakeFileTime(1990, 1, 1, 0, 0, 0);
     WriteTimes(dir / L"z\\later.txt", &old, &old, &old);
-    HANDLE holder = CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"held.txt"});
     SetTarget(dir.Path(), L"*.txt");
     jobContext.includeSubfolders = 1;
     jobContext.deepCounts.files = 2;
@@ -370,7 +361,6 @@ TEST_F(JobControllerWinXpTest, EndJobAndWaitClosesTheMessageBox) {
     ASSERT_TRUE(PumpUntil([&] { return (box = FindPrompt(title)) != nullptr; }, 10000));
     EXPECT_EQ(dialog.Window(), GetWindow(box, GW_OWNER));
     EndJobAndWait();
-    CloseHandle(holder);
     EXPECT_FALSE(IsWindow(box) && IsWindowVisible(box));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(dir / L"z\\later.txt", &times));

@@ -73,6 +73,23 @@ TEST(StampArgumentsTest, OpenFlagsFollowTheFolderOptionAndLinks) {
               StampOpenFlags(true, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
+// The writable route is only for a read-only item whose attribute-only open was refused.
+TEST(StampArgumentsTest, WritableRouteOnlyForARefusedReadOnlyItem) {
+    const struct {
+        DWORD error, attributes;
+        bool route;
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, FILE_ATTRIBUTE_READONLY, true},
+        {ERROR_ACCESS_DENIED, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, true},
+        {ERROR_ACCESS_DENIED, FILE_ATTRIBUTE_ARCHIVE, false},
+        {ERROR_SHARING_VIOLATION, FILE_ATTRIBUTE_READONLY, false},
+        {ERROR_FILE_NOT_FOUND, FILE_ATTRIBUTE_READONLY, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.route, NeedsWritableRoute(c.error, c.attributes))
+            << c.error << " " << c.attributes;
+}
+
 TEST(StampArgumentsTest, JoinedPathReportsItsWholeLength) {
     wchar_t path[PathCapacity];
     EXPECT_EQ(8u, JoinItemPath(path, PathCapacity, L"C:\\a", L"b.c"));
@@ -86,7 +103,7 @@ TEST(StampArgumentsTest, JoinedPathReportsItsWholeLength) {
 TEST_F(StampItemTest, OnlyTheModificationTimeChanges) {
     const std::wstring path = OldFile(L"m.txt");
     SetTimes(nullptr, &modifiedLocal, nullptr);
-    EXPECT_TRUE(StampItem(L"m.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"m.txt"));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
     EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
@@ -96,7 +113,7 @@ TEST_F(StampItemTest, OnlyTheModificationTimeChanges) {
 TEST_F(StampItemTest, OnlyTheAccessTimeChanges) {
     const std::wstring path = OldFile(L"a.txt");
     SetTimes(nullptr, nullptr, &accessedLocal);
-    EXPECT_TRUE(StampItem(L"a.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"a.txt"));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
     EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
@@ -106,7 +123,7 @@ TEST_F(StampItemTest, OnlyTheAccessTimeChanges) {
 TEST_F(StampItemTest, OnlyTheCreationTimeLeavesTheOthersAlone) {
     const std::wstring path = OldFile(L"c.txt");
     SetTimes(&createdLocal, nullptr, nullptr);
-    EXPECT_TRUE(StampItem(L"c.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"c.txt"));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
     EXPECT_TRUE(SameTime(originalTime, times.written));
@@ -116,20 +133,53 @@ TEST_F(StampItemTest, OnlyTheCreationTimeLeavesTheOthersAlone) {
 TEST_F(StampItemTest, AllThreeTimesComeFromTheirOwnPickers) {
     const std::wstring path = OldFile(L"all.txt");
     SetTimes(&createdLocal, &modifiedLocal, &accessedLocal);
-    EXPECT_TRUE(StampItem(L"all.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"all.txt"));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
     EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
     EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
 }
 
-TEST_F(StampItemTest, ReadOnlyFileIsStampedAndReadOnlyAgain) {
+// Each date is converted with its own offset: +2 in summer, +1 in winter, whatever today is.
+TEST_F(StampItemTest, SummerAndWinterTimesLandWithTheOffsetOfTheirDate) {
+    ASSERT_TRUE(RunsInWarsawTime());
+    const struct {
+        SYSTEMTIME local;
+        FILETIME utc;
+    } cases[] = {
+        {MakeLocalTime(2004, 7, 15, 12, 0, 0), MakeFileTime(2004, 7, 15, 10, 0, 0)},
+        {MakeLocalTime(2004, 1, 15, 12, 0, 0), MakeFileTime(2004, 1, 15, 11, 0, 0)},
+        {MakeLocalTime(2010, 3, 28, 3, 30, 0), MakeFileTime(2010, 3, 28, 1, 30, 0)},
+    };
+    for (const auto &c : cases) {
+        const std::wstring path = OldFile(L"season.txt");
+        SetTimes(nullptr, &c.local, &c.local);
+        EXPECT_TRUE(StampNamed(L"season.txt"));
+        ItemTimes times;
+        ASSERT_TRUE(ReadTimes(path, &times));
+        EXPECT_TRUE(SameTime(c.utc, times.written)) << c.local.wMonth;
+        EXPECT_TRUE(SameTime(c.utc, times.accessed)) << c.local.wMonth;
+    }
+}
+
+int attributeWrites = 0;
+BOOL WINAPI CountedSetAttributes(LPCWSTR path, DWORD attributes) {
+    ++attributeWrites;
+    return SetFileAttributesW(path, attributes);
+}
+
+// Opened for its attributes only, a read-only item needs no change of its attributes at all.
+TEST_F(StampItemTest, ReadOnlyFileIsStampedAndItsAttributesNeverChange) {
     const std::wstring path = OldFile(L"ro.txt");
     const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
     SetTimes(nullptr, &modifiedLocal, nullptr);
-    EXPECT_TRUE(StampItem(L"ro.txt", &jobContext));
+    attributeWrites = 0;
+    stampCalls.setAttributes = CountedSetAttributes;
+    EXPECT_TRUE(StampNamed(L"ro.txt"));
+    stampCalls.setAttributes = SetFileAttributesW;
+    EXPECT_EQ(0, attributeWrites);
     EXPECT_EQ(attributes, GetFileAttributesW(path.c_str()));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
@@ -142,27 +192,37 @@ TEST_F(StampItemTest, HiddenAndArchiveBitsStayAsTheyWere) {
     const DWORD before = GetFileAttributesW(path.c_str());
     ASSERT_TRUE(before & FILE_ATTRIBUTE_HIDDEN);
     SetTimes(nullptr, &modifiedLocal, nullptr);
-    EXPECT_TRUE(StampItem(L"h.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"h.txt"));
     EXPECT_EQ(before, GetFileAttributesW(path.c_str()));
 }
 
-TEST_F(StampItemTest, FileHeldOpenIsReportedAndReadOnlyWhileThePromptShows) {
+// The open asks for the attributes only, which a program reading the file does not forbid.
+TEST_F(StampItemTest, FileHeldOpenForReadingOnlyIsStamped) {
     const std::wstring path = OldFile(L"busy.txt");
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    const DWORD before = GetFileAttributesW(path.c_str());
-    ASSERT_TRUE(before & FILE_ATTRIBUTE_READONLY);
     HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     SetTimes(nullptr, &modifiedLocal, nullptr);
+    EXPECT_TRUE(StampNamed(L"busy.txt"));
+    CloseHandle(holder);
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
+}
+
+TEST_F(StampItemTest, RefusedTimeIsReportedWithItsCodeAndTheItemStaysAsItWas) {
+    const std::wstring path = OldFile(L"refused.txt");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const DWORD before = GetFileAttributesW(path.c_str());
+    RefuseStamping refuse({L"refused.txt"}, ERROR_INVALID_PARAMETER);
+    SetTimes(nullptr, &modifiedLocal, nullptr);
     DWORD attributesWhileShown = 0;
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1,
                             [&](HWND) { attributesWhileShown = GetFileAttributesW(path.c_str()); });
-    EXPECT_TRUE(StampItem(L"busy.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"refused.txt"));
     const auto &seen = answerer.Seen();
-    CloseHandle(holder);
     ASSERT_EQ(1u, seen.size());
-    EXPECT_TRUE(seen[0].Shows(L"Kod błędu: 32"));
+    EXPECT_TRUE(seen[0].Shows(L"Kod błędu: 87"));
     EXPECT_TRUE(seen[0].Shows(path));
     EXPECT_EQ(before, attributesWhileShown);
     EXPECT_EQ(before, GetFileAttributesW(path.c_str()));
@@ -173,23 +233,20 @@ TEST_F(StampItemTest, FileHeldOpenIsReportedAndReadOnlyWhileThePromptShows) {
 }
 
 TEST_F(StampItemTest, StopInThePromptSetsThePhaseAndReportsFalse) {
-    const std::wstring path = OldFile(L"held.txt");
-    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    OldFile(L"held.txt");
+    RefuseStamping refuse({L"held.txt"});
     SetTimes(nullptr, &modifiedLocal, nullptr);
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDCANCEL);
-    EXPECT_FALSE(StampItem(L"held.txt", &jobContext));
-    CloseHandle(holder);
+    EXPECT_FALSE(StampNamed(L"held.txt"));
     ASSERT_EQ(1u, answerer.Seen().size());
-    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 32"));
+    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 5"));
     EXPECT_EQ(PhaseStopped, jobPhase.load());
 }
 
 TEST_F(StampItemTest, VanishedItemIsReportedWithCodeTwo) {
     SetTimes(nullptr, &modifiedLocal, nullptr);
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
-    EXPECT_TRUE(StampItem(L"gone.txt", &jobContext));
+    EXPECT_TRUE(StampNamed(L"gone.txt"));
     ASSERT_EQ(1u, answerer.Seen().size());
     EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 2"));
     EXPECT_TRUE(answerer.Seen()[0].Shows(dir / L"gone.txt"));
@@ -201,34 +258,34 @@ TEST_F(StampItemTest, FolderIsOpenedWithBackupSemanticsAndStamped) {
     WriteTimes(path, &originalTime, &originalTime, &originalTime);
     jobContext.applyToFolders = 1;
     SetTimes(nullptr, &modifiedLocal, &accessedLocal);
-    EXPECT_TRUE(StampItem(L"sub", &jobContext));
+    EXPECT_TRUE(StampNamed(L"sub"));
     ItemTimes times;
     ASSERT_TRUE(ReadTimes(path, &times));
     EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
     EXPECT_TRUE(SameTime(LocalToUtc(accessedLocal), times.accessed));
 }
 
-TEST_F(StampItemTest, TooLongPathIsReportedAndTheCutPathNeverUsed) {
-    // pickedPath + "\" + name is 261 characters; its first 259 name an existing file.
+TEST_F(StampItemTest, PathOf300CharactersIsStampedAndTheCutPathNeverUsed) {
     std::wstring folder = dir.Path();
     while (folder.size() < 200) {
         folder += L"\\deep-folder-name";
         MakeFolder(folder);
     }
-    const size_t nameLength = 260 - folder.size();
+    const size_t nameLength = 300 - folder.size() - 1;
     const std::wstring name(nameLength, L'q');
-    const std::wstring cutPath = folder + L"\\" + name.substr(0, nameLength - 2);
+    const std::wstring cutPath = folder + L"\\" + name.substr(0, 259 - folder.size() - 1);
     ASSERT_EQ(259u, cutPath.size());
     WriteTextFile(cutPath);
     WriteTimes(cutPath, &originalTime, &originalTime, &originalTime);
+    const std::wstring path = OldFile(folder.substr(dir.Path().size() + 1) + L"\\" + name);
+    ASSERT_EQ(300u, path.size());
     CopyText(jobContext.pickedPath, PathCapacity, folder.c_str());
     SetTimes(nullptr, &modifiedLocal, nullptr);
 
-    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
-    EXPECT_TRUE(StampItem(name.c_str(), &jobContext));
-    ASSERT_EQ(1u, answerer.Seen().size());
-    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 206"));
+    EXPECT_TRUE(StampNamed(name));
     ItemTimes times;
+    ASSERT_TRUE(ReadTimes(path, &times));
+    EXPECT_TRUE(SameTime(LocalToUtc(modifiedLocal), times.written));
     ASSERT_TRUE(ReadTimes(cutPath, &times));
     EXPECT_TRUE(SameTime(originalTime, times.written));
 }

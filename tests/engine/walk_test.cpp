@@ -23,10 +23,10 @@ TEST(WalkRulesTest, WhichSubFoldersAreEntered) {
     EXPECT_FALSE(EntersFolder(false, FILE_ATTRIBUTE_DIRECTORY, 20));
     // Folder links (junctions, symbolic links) are counted and stamped, never entered.
     EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 20));
-    // "folder\*" has to fit in 259 characters.
-    EXPECT_TRUE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 257));
-    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 258));
-    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 300));
+    // "folder\*" has to fit in the 32,767 characters of an extended-length path.
+    EXPECT_TRUE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 300));
+    EXPECT_TRUE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 32765));
+    EXPECT_FALSE(EntersFolder(true, FILE_ATTRIBUTE_DIRECTORY, 32766));
 }
 
 class WalkTest : public ::testing::Test, protected OldItemsFolder {
@@ -45,8 +45,9 @@ class WalkTest : public ::testing::Test, protected OldItemsFolder {
         MakeOld(L"x\\d.txt");
         WriteTimes(dir / L"x", &oldTime, &oldTime, &oldTime);
     }
-    void Walk(const wchar_t *pattern, bool deep, bool apply, bool folders) {
-        SetTarget(dir.Path(), pattern);
+    void Walk(const wchar_t *pattern, bool deep, bool apply, bool folders,
+              const std::wstring &target = std::wstring()) {
+        SetTarget(target.empty() ? dir.Path() : target, pattern);
         jobContext.includeSubfolders = deep;
         jobContext.applyMode = apply;
         jobContext.applyToFolders = folders;
@@ -84,17 +85,11 @@ TEST_F(WalkTest, DotFoldersAndFoldersMatchingThePatternAreNoFiles) {
 
 TEST_F(WalkTest, ApplyStampsFilesThenEachSubFolderAfterItsContents) {
     MakeExampleTree();
-    // Every item to stamp is held open, so each one shows the prompt in the order visited.
-    auto hold = [&](const std::wstring &name) {
-        return CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    };
-    HANDLE held[] = {hold(L"a.txt"), hold(L"x\\d.txt"), hold(L"x")};
+    // Every item is refused, so each one shows the prompt in the order visited.
+    RefuseStamping refuse;
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 3);
     Walk(L"*.txt", true, true, true);
     const auto &seen = answerer.Seen();
-    for (HANDLE handle : held)
-        CloseHandle(handle);
     ASSERT_EQ(3u, seen.size());
     EXPECT_TRUE(seen[0].Shows(L"Plik: " + dir / L"a.txt"));
     EXPECT_TRUE(seen[1].Shows(L"Plik: " + dir / L"x\\d.txt"));
@@ -156,10 +151,8 @@ TEST_F(WalkTest, VanishedSubFolderContributesNothingAndTheWalkGoesOn) {
     MakeOld(L"s1\\held.txt");
     MakeOld(L"s2\\held.txt");
     MakeOld(L"z.txt");
-    HANDLE held[2] = {CreateFileW((dir / L"s1\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr),
-                      CreateFileW((dir / L"s2\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr)};
+    RefuseStamping refuse({L"held.txt"});
+    bool removed = false;
     // At the first prompt, whichever folder it is in, the other folder disappears.
     PromptAnswerer answerer(
         Text(IDS_PRODUCT), IDOK, 2,
@@ -168,25 +161,20 @@ TEST_F(WalkTest, VanishedSubFolderContributesNothingAndTheWalkGoesOn) {
             if (!seen.Shows(L"held.txt"))
                 return;
             const int other = seen.Shows(L"s1\\held.txt") ? 1 : 0;
-            if (held[other] != INVALID_HANDLE_VALUE) {
-                CloseHandle(held[other]);
-                held[other] = INVALID_HANDLE_VALUE;
+            if (!removed) {
+                removed = true;
                 RemoveTree(dir / (other ? L"s2" : L"s1"));
             }
         },
         1500); // a second prompt would be a fault: do not wait long for it
     Walk(L"*.txt", true, true, false);
-    answerer.Seen();
-    for (HANDLE handle : held)
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
     EXPECT_EQ(1u, answerer.Seen().size());
     EXPECT_TRUE(Stamped(L"z.txt"));
     EXPECT_EQ(2u, processedFiles.load()); // z.txt and the held file, skipped
 }
 
-TEST_F(WalkTest, TooLongPathsAreReportedAndNeverCut) {
-    // A folder chain whose last folder leaves room for short names only.
+TEST_F(WalkTest, LongPathsAreCountedAndStampedAndNeverCut) {
+    // A folder chain that ends near 259 characters, with names that go past it.
     std::wstring folder = dir.Path();
     std::wstring relative;
     while (folder.size() < 235) {
@@ -194,50 +182,75 @@ TEST_F(WalkTest, TooLongPathsAreReportedAndNeverCut) {
         relative += relative.empty() ? L"level" : L"\\level";
     }
     MakeFolder(folder);
-    const size_t room = 259 - folder.size() - 1; // longest name that still fits
+    const size_t room = 259 - folder.size() - 1; // longest name that fits in 259
     const std::wstring fits = std::wstring(room - 1, L'f') + L"h";
-    const std::wstring cut(room, L'g');      // what a cut path would name
-    const std::wstring tooLong = cut + L"h"; // one character too long
+    const std::wstring cut(room, L'g'); // what a path cut to 259 would name
+    const std::wstring longer = cut + L"h" + std::wstring(60, L'l') + L"h";
     MakeOld(relative + L"\\" + fits);
     MakeOld(relative + L"\\" + cut);
-    WriteTextFile(folder + L"\\" + tooLong);
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + tooLong).c_str()));
+    MakeOld(relative + L"\\" + longer);
+    ASSERT_GT((folder + L"\\" + longer).size(), 300u);
 
     Walk(L"*h", true, false, false);
     EXPECT_EQ(2u, jobContext.deepCounts.files.load());
 
-    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1, nullptr, 1500);
     Walk(L"*h", true, true, false);
-    const auto &seen = answerer.Seen();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_TRUE(seen[0].Shows(L"Kod błędu: 206"));
-    EXPECT_TRUE(seen[0].Shows(folder + L"\\" + tooLong));
+    EXPECT_EQ(0u, answerer.Seen().size());
     EXPECT_TRUE(Stamped(relative + L"\\" + fits));
+    EXPECT_TRUE(Stamped(relative + L"\\" + longer));
     EXPECT_TRUE(Untouched(relative + L"\\" + cut));
     EXPECT_EQ(2u, processedFiles.load());
     EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
 }
 
-TEST_F(WalkTest, FolderWhoseContentsWouldNotFitIsNotEntered) {
-    std::wstring folder = dir.Path();
-    while (folder.size() < 240)
-        folder += L"\\level";
-    // The last folder's own path fits, but "folder\*" would not.
-    const std::wstring last = folder + L"\\" + std::wstring(258 - folder.size() - 1, L'z');
-    ASSERT_EQ(258u, last.size());
-    MakeFolder(last);
-    const bool created = GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES;
-    ASSERT_TRUE(created);
+// Where "folder\pattern" no longer fits in 259 characters: a target folder of 256 to 259
+// characters, and a sub-folder below it. No file is left out.
+TEST_F(WalkTest, FilesOfFoldersNear259CharactersAreCountedAndStamped) {
+    for (size_t length = 256; length <= 259; ++length) {
+        std::wstring target = dir / (L"t" + std::to_wstring(length));
+        target += L"\\" + std::wstring(length - target.size() - 1, L'z');
+        ASSERT_EQ(length, target.size());
+        const std::wstring relative = target.substr(dir.Path().size() + 1);
+        MakeOld(relative + L"\\a.txt");
+        MakeOld(relative + L"\\sub\\b.txt");
+        jobContext.ClearCounts();
+        Walk(L"*.txt", true, false, false, target);
+        EXPECT_EQ(2u, jobContext.deepCounts.files.load()) << length;
+        EXPECT_EQ(1u, jobContext.deepCounts.folders.load()) << length;
+        processedFiles = 0;
+        Walk(L"*.txt", true, true, false, target);
+        EXPECT_EQ(2u, processedFiles.load()) << length;
+        EXPECT_TRUE(Stamped(relative + L"\\a.txt")) << length;
+        EXPECT_TRUE(Stamped(relative + L"\\sub\\b.txt")) << length;
+    }
+}
+
+// Names that the plain form of a path would strip: a trailing space or dot.
+TEST_F(WalkTest, NamesEndingInASpaceOrADotAreStamped) {
+    const wchar_t *const names[] = {L"space ", L"dot.", L"dots..", L"folder.\\inner "};
+    for (const wchar_t *name : names)
+        MakeOld(name);
     Walk(L"*", true, false, false);
-    const uint32_t folders = jobContext.deepCounts.folders.load();
-    EXPECT_GE(folders, 2u); // the chain and the last folder are counted
-    // In an apply pass the folder that cannot be entered is reported once.
-    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1);
+    EXPECT_EQ(4u, jobContext.deepCounts.files.load());
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1, nullptr, 1500);
     Walk(L"*", true, true, false);
-    ASSERT_EQ(1u, answerer.Seen().size());
-    EXPECT_TRUE(answerer.Seen()[0].Shows(L"Kod błędu: 206"));
-    EXPECT_TRUE(answerer.Seen()[0].Shows(last));
-    EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
+    EXPECT_EQ(0u, answerer.Seen().size());
+    for (const wchar_t *name : names)
+        EXPECT_TRUE(Stamped(name)) << testing::PrintToString(std::wstring(name).size());
+}
+
+// Before Windows 6.1 folders are listed with plain FindFirstFileW, through the same long paths.
+TEST_F(WalkTest, LongPathsAreCountedAndStampedUnderWinXp) {
+    std::wstring relative = L"level";
+    while (dir.Path().size() + relative.size() < 300)
+        relative += L"\\level";
+    MakeOld(relative + L"\\a.txt");
+    Walk(L"*.txt", true, false, false);
+    EXPECT_EQ(1u, jobContext.deepCounts.files.load());
+    Walk(L"*.txt", true, true, false);
+    EXPECT_EQ(1u, processedFiles.load());
+    EXPECT_TRUE(Stamped(relative + L"\\a.txt"));
 }
 
 TEST_F(WalkTest, StopChosenInThePromptEndsTheWalkAtOnce) {
@@ -245,12 +258,10 @@ TEST_F(WalkTest, StopChosenInThePromptEndsTheWalkAtOnce) {
     MakeOld(L"b\\1.txt");
     MakeOld(L"c\\1.txt");
     MakeOld(L"top.txt");
-    HANDLE held = CreateFileW((dir / L"top.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"top.txt"});
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDCANCEL);
     Walk(L"*.txt", true, true, true);
     answerer.Seen();
-    CloseHandle(held);
     EXPECT_EQ(PhaseStopped, jobPhase.load());
     EXPECT_TRUE(Untouched(L"a\\1.txt"));
     EXPECT_TRUE(Untouched(L"b\\1.txt"));
@@ -262,13 +273,11 @@ TEST_F(WalkTest, StopFlagSeenAfterAnItemEndsTheWalk) {
     MakeOld(L"a\\1.txt");
     MakeOld(L"b\\1.txt");
     MakeOld(L"top.txt");
-    HANDLE held = CreateFileW((dir / L"top.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    RefuseStamping refuse({L"top.txt"});
     // A stop from outside while the prompt shows; the prompt itself answers "continue".
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1, [](HWND) { jobPhase = PhaseStopped; });
     Walk(L"*.txt", true, true, true);
     answerer.Seen();
-    CloseHandle(held);
     EXPECT_EQ(1u, processedFiles.load());
     EXPECT_TRUE(Untouched(L"a\\1.txt"));
     EXPECT_TRUE(Untouched(L"b\\1.txt"));

@@ -63,11 +63,7 @@ testsupport::ItemTimes Times(const std::wstring &path) {
 }
 
 SYSTEMTIME Local(const FILETIME &utc) {
-    FILETIME local = {};
-    SYSTEMTIME time = {};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
-    return time;
+    return testsupport::UtcToLocal(utc);
 }
 
 std::wstring Describe(const FILETIME &utc) {

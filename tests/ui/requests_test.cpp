@@ -93,6 +93,24 @@ TEST_F(MainDialogRequests, EnablingFollowsTheFilterAndThePickers) {
     EXPECT_TRUE(run.Enabled(IDC_APPLY));
 }
 
+// Typing stops where the pattern is full; a longer filter set from outside is never cut and
+// used: it leaves nothing to count or apply.
+TEST_F(MainDialogRequests, FilterNeverLongerThanThePatternAndNeverCut) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    run.SetFilter(L"");
+    for (int i = 0; i < 300; ++i)
+        SendMessageW(run.Item(IDC_FILTER), WM_CHAR, L'*', 0);
+    EXPECT_EQ(run.Text(IDC_FILTER).size(), size_t{PatternCapacity - 1});
+    for (const std::wstring &filter :
+         {std::wstring(296, L'*') + L".txt", std::wstring(252, L'?') + L".log?"}) {
+        run.SetFilter(filter);
+        EXPECT_STREQ(jobContext.pattern, L"") << filter.size();
+        for (int id : {IDC_COUNT, IDOK, IDC_APPLY})
+            EXPECT_FALSE(run.Enabled(id)) << filter.size() << " " << id;
+    }
+}
+
 TEST_F(MainDialogRequests, FilterIsRecountedFiveSecondsAfterTheLastEdit) {
     MakeTree();
     MainDialogRun &run = Start();

@@ -126,9 +126,9 @@ TEST(MainDialogStartup, MissingPathContinueLeavesTheProgramFolderWithoutCount) {
     EXPECT_EQ(run.Text(IDC_STATUS), L"");
 }
 
-TEST(MainDialogStartup, PathLongerThanTheFieldIsReportedNotCut) {
+TEST(MainDialogStartup, PathLongerThanTheSystemTakesIsReportedNotCut) {
     TempDir dir;
-    // The first 259 characters name an existing folder: a cut path would open it.
+    // Its first characters name an existing folder: a cut path would open it.
     std::wstring folder = dir.Path() + L"\\";
     while (folder.size() < 240)
         folder += L"d";
@@ -138,7 +138,8 @@ TEST(MainDialogStartup, PathLongerThanTheFieldIsReportedNotCut) {
     while (tooLong.size() < 259)
         tooLong += L"e";
     testsupport::MakeFolder(tooLong);
-    tooLong += L"\\and-more-beyond-the-field";
+    while (tooLong.size() < PathCapacity)
+        tooLong += L"\\and-more-beyond-the-longest-path";
     MainDialogRun run(tooLong);
     const std::wstring texts = AnswerStartupPrompt(run, IDS_CONTINUE);
     EXPECT_NE(texts.find(L"206"), std::wstring::npos) << "the prompt names error 206";

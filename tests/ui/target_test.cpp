@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -115,6 +116,80 @@ TEST_F(TargetSelection, FileBecomesItsFolderAndItsNameAsPattern) {
     ExpectPickersShow(fileTime); // the file's times, not its folder's
 }
 
+// A summer time shows its summer hour in a winter run and a winter time its winter hour.
+TEST_F(TargetSelection, PickersShowEachTimeWithTheOffsetOfItsDate) {
+    ASSERT_TRUE(testsupport::RunsInWarsawTime());
+    const struct {
+        FILETIME utc;
+        SYSTEMTIME local;
+    } cases[] = {
+        {testsupport::MakeFileTime(2004, 7, 15, 10, 0, 0), MakeLocalTime(2004, 7, 15, 12, 0, 0)},
+        {testsupport::MakeFileTime(2004, 1, 15, 11, 0, 0), MakeLocalTime(2004, 1, 15, 12, 0, 0)},
+    };
+    const std::wstring file = dir_ / L"season.txt";
+    WriteTextFile(file);
+    for (const auto &c : cases) {
+        ASSERT_TRUE(testsupport::WriteTimes(file, &c.utc, &c.utc, &c.utc));
+        EXPECT_EQ(Pick(file), 1);
+        ExpectPickersShow(c.local);
+    }
+}
+
+// Every way of naming a folder becomes its full, tidy path, so the folder whose times are read is
+// the folder that is shown and walked.
+TEST_F(TargetSelection, RelativeAndUntidyPathsNameTheFolderTheUserMeans) {
+    const std::wstring inner = dir_ / L"inner";
+    WriteTextFile(inner + L"\\a.txt");
+    const SYSTEMTIME innerTime = MakeLocalTime(2007, 8, 9, 10, 11, 12);
+    const SYSTEMTIME outerTime = MakeLocalTime(2003, 4, 5, 6, 7, 8);
+    Stamp(inner, innerTime);
+    Stamp(dir_.Path(), outerTime);
+    std::wstring forward = inner;
+    std::replace(forward.begin(), forward.end(), L'\\', L'/');
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    const struct {
+        std::wstring picked, cwd;
+        const wchar_t *driveCwd; // the remembered folder of drive C: while on another drive
+        std::wstring folder;
+        SYSTEMTIME time;
+    } cases[] = {
+        {L".", inner, nullptr, inner, innerTime},
+        {L"..", inner, nullptr, dir_.Path(), outerTime},
+        {L"inner", dir_.Path(), nullptr, inner, innerTime},
+        {L"..\\inner\\", inner, nullptr, inner, innerTime},
+        {inner + L"\\", L"C:\\", nullptr, inner, innerTime},
+        {forward + L"/", L"C:\\", nullptr, inner, innerTime},
+        {L"C:", inner, nullptr, inner, innerTime},
+        {L"C:", L"Z:\\", inner.c_str(), inner, innerTime},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(SetCurrentDirectoryW(c.cwd.c_str()));
+        SetEnvironmentVariableW(L"=C:", c.driveCwd);
+        EXPECT_EQ(Pick(c.picked), 1) << c.picked.size();
+        EXPECT_EQ(std::wstring(jobContext.folder), c.folder) << c.picked.size();
+        EXPECT_EQ(run_->Text(IDC_TARGET_NAME), Name(c.folder));
+        ExpectPickersShow(c.time, false);
+    }
+    SetEnvironmentVariableW(L"=C:", nullptr);
+    SetCurrentDirectoryW(previous);
+}
+
+// A folder deeper than 259 characters is a target like any other.
+TEST_F(TargetSelection, FolderOf300CharactersBecomesTheTarget) {
+    std::wstring deep = dir_.Path();
+    while (deep.size() < 300)
+        deep += L"\\folder";
+    WriteTextFile(deep + L"\\a.txt");
+    const SYSTEMTIME deepTime = MakeLocalTime(2008, 9, 10, 11, 12, 13);
+    Stamp(deep, deepTime);
+    EXPECT_EQ(Pick(deep), 1);
+    EXPECT_EQ(std::wstring(jobContext.folder), deep);
+    EXPECT_STREQ(jobContext.pattern, L"*.*");
+    EXPECT_EQ(run_->Text(IDC_TARGET_NAME), Name(deep));
+    ExpectPickersShow(deepTime, false);
+}
+
 TEST_F(TargetSelection, DriveRootShowsTheDrivesFolderAsLocation) {
     EXPECT_EQ(Pick(L"C:\\"), 1);
     EXPECT_STREQ(jobContext.folder, L"C:\\");
@@ -148,9 +223,9 @@ TEST_F(TargetSelection, NewTargetChecksAllPickersAndSetsTheUseFlags) {
     EXPECT_TRUE(run_->Enabled(IDC_APPLY));
 }
 
-TEST_F(TargetSelection, PathTooLongForTheFieldIsReportedAndTheTargetStays) {
+TEST_F(TargetSelection, PathLongerThanTheSystemTakesIsReportedAndTheTargetStays) {
     std::wstring tooLong = dir_.Path();
-    while (tooLong.size() < 300)
+    while (tooLong.size() < PathCapacity)
         tooLong += L"\\abcdefghij";
     const std::wstring before = jobContext.folder;
     // The notice runs on the dialog's thread: pick from a helper thread and answer from here.
