@@ -421,9 +421,8 @@ TEST_F(MainDialogRequests, CancelWhileThePassWaitsInItsPromptKeepsTheReadOnlyBit
     WriteTextFile(held);
     ASSERT_TRUE(SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_READONLY));
     MainDialogRun &run = Start();
-    // Nobody else may open it: stamping fails and the pass waits in its prompt.
-    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    // Stamping fails and the pass waits in its prompt.
+    testsupport::RefuseStamping refuse({L"held.txt"});
     ASSERT_TRUE(run.Click(IDC_APPLY));
     ASSERT_TRUE(testsupport::PumpUntil(
         [] {
@@ -434,7 +433,6 @@ TEST_F(MainDialogRequests, CancelWhileThePassWaitsInItsPromptKeepsTheReadOnlyBit
         << "no prompt";
     PostMessageW(run.Item(IDCANCEL), BM_CLICK, 0, 0);
     ASSERT_TRUE(run.WaitClosed(10000));
-    CloseHandle(holder);
     EXPECT_EQ(run.Result(), 0);
     EXPECT_EQ(GetFileAttributesW(held.c_str()) & FILE_ATTRIBUTE_READONLY,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
