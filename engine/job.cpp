@@ -5,6 +5,7 @@
 #include "app/handles.h"
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/undo.h"
 #include "engine/walk.h"
@@ -202,7 +203,7 @@ JobEnd RunPasses(uint32_t job) {
             // A new apply pass replaces the record of the last one.
             SYSTEMTIME now;
             GetLocalTime(&now);
-            undoRecord.Begin(jobContext.folder, now);
+            undoRecord.Begin(ExtendedPath(jobContext.folder).c_str(), now);
         }
 
         if (firstPass)

@@ -4,17 +4,8 @@
 
 #include <cstdint>
 
+#include "app/handles.h"
 #include "app/job_context.h"
-
-// Reports an item that could not be stamped (or restored) through the error prompt; false when
-// the user chose to stop the job (jobPhase is then PhaseStopped).
-bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code);
-
-// Opens the item for changing its times, clearing a read-only bit for the moment, runs change on
-// the handle and puts the attributes back. False, with the code of the step that failed, when the
-// item could not be reached, opened or changed.
-bool ChangeItemTimes(const wchar_t *path, DWORD openFlags, bool (*change)(HANDLE, void *),
-                     void *context, DWORD *code);
 
 // The three arguments of SetFileTime for the chosen stamps: a switched-off creation or write
 // time is left out (null), a switched-off last-access time is the keep-unchanged marker.
@@ -73,3 +64,27 @@ DWORD StampOpenFlags(bool applyToFolders, DWORD attributes);
 // Whether an item whose attribute-only open failed with this code is worth the writable route
 // (clear the read-only bit, open for writing, put the bit back).
 bool NeedsWritableRoute(DWORD openError, DWORD attributes);
+
+// An item opened for reading and changing its times, the way stamping opens it: attributes only
+// and shared with everyone, or the writable route where the system insists on a read-only item.
+// Whatever the open changed is put back when this goes.
+class TimesHandle {
+  public:
+    // Invalid, with the code of the step that failed, when the item cannot be opened.
+    TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags);
+    ~TimesHandle();
+    TimesHandle(const TimesHandle &) = delete;
+    TimesHandle &operator=(const TimesHandle &) = delete;
+    HANDLE Get() const { return item_.Get(); }
+    bool Valid() const { return item_.Valid(); }
+    DWORD Error() const { return error_; }
+    // Closes the item and puts the read-only bit back now.
+    void Close();
+
+  private:
+    const wchar_t *path_;
+    DWORD attributes_;
+    UniqueHandle item_;
+    bool cleared_ = false;
+    DWORD error_ = ERROR_SUCCESS;
+};

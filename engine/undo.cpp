@@ -15,6 +15,14 @@ SharedWord undoShown{0};
 
 namespace {
 
+// An item that cannot be restored: the prompt, and on continue it counts as skipped.
+bool SkipAfterFailure(const wchar_t *path, JobContext *context, DWORD code) {
+    if (!ReportStampFailure(path, context, code))
+        return false;
+    ++undoSkipped;
+    return true;
+}
+
 constexpr size_t EntryAlignment = alignof(UndoEntry);
 constexpr size_t FirstCapacity = 64 * 1024;
 
@@ -95,74 +103,38 @@ const UndoEntry *UndoRecord::Next(size_t *offset) const {
     return entry;
 }
 
-size_t RelativeItemPath(const wchar_t *folder, const wchar_t *workingFolder, const wchar_t *name,
-                        wchar_t *buffer, size_t capacity) {
-    const wchar_t *below = workingFolder + lstrlenW(folder);
-    while (*below == L'\\')
-        ++below;
-    const HRESULT made = *below ? FormatText(buffer, capacity, L"%s\\%s", below, name)
-                                : CopyText(buffer, capacity, name);
-    return made == S_OK ? static_cast<size_t>(lstrlenW(buffer)) : 0;
-}
-
 namespace {
 
-struct Restore {
-    const UndoEntry *entry;
-    bool restored;
-};
-
-// Puts the earlier times back when the item still carries the applied ones.
-bool RestoreTimes(HANDLE item, void *context) {
-    auto *restore = static_cast<Restore *>(context);
-    const UndoEntry &entry = *restore->entry;
+// Puts the earlier times back when the item still carries the applied ones. False when the user
+// chose to stop in the error prompt.
+bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t capacity) {
+    const wchar_t *folder = undoRecord.Folder();
+    if (FormatText(path, capacity, L"%s\\%s", folder, entry.Path()) != S_OK)
+        return SkipAfterFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return SkipAfterFailure(path, context, GetLastError());
+    DWORD flags = (entry.stamps & ItemIsFolder) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
+    if (entry.stamps & ItemIsLink)
+        flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+    TimesHandle item(path, attributes, flags);
+    if (!item.Valid())
+        return SkipAfterFailure(path, context, item.Error());
     ItemStamps now = {};
-    if (!GetFileTime(item, &now.created, &now.accessed, &now.written))
-        return false;
-    restore->restored = false;
-    if (!StillCarries(now, entry.applied, entry.stamps))
+    if (!GetFileTime(item.Get(), &now.created, &now.accessed, &now.written))
+        return SkipAfterFailure(path, context, GetLastError());
+    if (!StillCarries(now, entry.applied, entry.stamps)) {
+        ++undoSkipped;
         return true;
+    }
     const StampArguments arguments =
         ChooseStampArguments((entry.stamps & StampCreated) != 0, (entry.stamps & StampWritten) != 0,
                              (entry.stamps & StampAccessed) != 0, entry.before.created,
                              entry.before.written, entry.before.accessed);
-    if (!SetFileTime(item, arguments.created, arguments.accessed, arguments.written))
-        return false;
-    restore->restored = true;
-    return true;
-}
-
-// False when the user chose to stop in the error prompt.
-bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t capacity) {
-    const wchar_t *folder = undoRecord.Folder();
-    const size_t folderLength = lstrlenW(folder);
-    const bool slash = folderLength > 0 && folder[folderLength - 1] == L'\\';
-    const size_t total = folderLength + (slash ? 0 : 1) + entry.pathLength;
-    if (total >= capacity)
-        return ReportStampFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
-    std::memcpy(path, folder, folderLength * sizeof(wchar_t));
-    size_t length = folderLength;
-    if (!slash)
-        path[length++] = L'\\';
-    std::memcpy(path + length, entry.Path(), entry.pathLength * sizeof(wchar_t));
-    path[total] = L'\0';
-
-    DWORD flags = (entry.stamps & ItemIsFolder) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
-    if (entry.stamps & ItemIsLink)
-        flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-    Restore restore = {&entry, false};
-    DWORD code = 0;
-    if (!ChangeItemTimes(path, flags, RestoreTimes, &restore, &code)) {
-        // Continue leaves the item as it is: it counts as skipped.
-        if (!ReportStampFailure(path, context, code))
-            return false;
-        ++undoSkipped;
-        return true;
-    }
-    if (restore.restored)
-        ++undoRestored;
-    else
-        ++undoSkipped;
+    if (!stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
+                                arguments.written))
+        return SkipAfterFailure(path, context, GetLastError());
+    ++undoRestored;
     return true;
 }
 
@@ -172,7 +144,7 @@ DWORD WINAPI UndoThread(void *context) {
     walkThreadId = GetCurrentThreadId();
     auto *job = static_cast<JobContext *>(context);
     // Room for any path the walk can stamp; allocated once for the whole pass.
-    constexpr size_t Capacity = 32768;
+    constexpr size_t Capacity = PathCapacity + 8;
     std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[Capacity]);
     bool complete = path != nullptr;
     size_t offset = 0;

@@ -44,7 +44,7 @@ struct UndoEntry {
 // allocation of its own.
 class UndoRecord {
   public:
-    // A new apply pass on this folder begins: whatever was recorded goes.
+    // A new apply pass on this folder (extended-length form) begins: whatever was recorded goes.
     void Begin(const wchar_t *folder, const SYSTEMTIME &appliedAt);
     // False when memory ran out (the item is stamped but cannot be undone).
     bool Add(const wchar_t *relative, size_t length, const ItemStamps &before,
@@ -78,11 +78,6 @@ extern UndoRecord undoRecord;
 extern SharedCount undoRestored;
 extern SharedCount undoSkipped;
 extern SharedWord undoShown; // 1 from the end of an undo until the next job starts
-
-// The relative path of an item named name in the walk's working folder (below folder), joined
-// into buffer; its length, or 0 when it does not fit.
-size_t RelativeItemPath(const wchar_t *folder, const wchar_t *workingFolder, const wchar_t *name,
-                        wchar_t *buffer, size_t capacity);
 
 // Walk thread of an undo pass: every recorded item that still carries the applied times gets its
 // earlier times back; the others are counted as skipped. A complete pass clears the record.

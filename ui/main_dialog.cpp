@@ -155,6 +155,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     RegisterDropTarget(window);
 
     jobContext.Reset();
+    undoRecord.Clear();
     jobContext.dialog = window;
     jobContext.useCreated = 1;
     jobContext.useModified = 1;

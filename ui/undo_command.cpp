@@ -1,7 +1,10 @@
 #include "ui/undo_command.h"
 
+#include <string>
+
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/undo.h"
 #include "res/resource.h"
@@ -45,14 +48,10 @@ bool ConfirmUndo(HWND dialog) {
     CopyText(instruction, TextSlotCapacity, LoadText(IDS_UNDO_COMMAND));
     wchar_t moment[2 * MomentCapacity];
     FormatMoment(undoRecord.AppliedAt(), moment, 2 * MomentCapacity);
-    // The folder may be long: the question shows it whole or not at all.
-    const size_t capacity = QuestionCapacity + lstrlenW(undoRecord.Folder());
-    auto *question = static_cast<wchar_t *>(LocalAlloc(LMEM_FIXED, capacity * sizeof(wchar_t)));
-    if (!question)
-        return false;
-    FormatText(question, capacity, LoadText(IDS_UNDO_QUESTION), undoRecord.Count(), moment,
-               undoRecord.Folder());
-    const bool yes = AskYesNo(dialog, instruction, question);
-    LocalFree(question);
-    return yes;
+    // The folder may be long: the question shows it whole.
+    const std::wstring folder = ShownPath(undoRecord.Folder());
+    std::wstring question(QuestionCapacity + folder.size(), L'\0');
+    FormatText(&question[0], question.size(), LoadText(IDS_UNDO_QUESTION), undoRecord.Count(),
+               moment, folder.c_str());
+    return AskYesNo(dialog, instruction, question.c_str());
 }
