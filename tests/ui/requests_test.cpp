@@ -446,6 +446,7 @@ TEST_F(MainDialogRequests, UndoOfTheSystemMenuPutsTheLastApplyBack) {
     EXPECT_FALSE(enabled()) << "nothing to undo yet";
     const SYSTEMTIME first = testsupport::MakeLocalTime(2005, 5, 5, 5, 5, 5);
     SetAllPickers(first);
+    run.MarkStatus();
     ASSERT_TRUE(run.Click(IDC_APPLY));
     ASSERT_TRUE(run.WaitForJobEnd());
     EXPECT_TRUE(enabled());
@@ -453,6 +454,7 @@ TEST_F(MainDialogRequests, UndoOfTheSystemMenuPutsTheLastApplyBack) {
     SetAllPickers(testsupport::MakeLocalTime(2006, 6, 6, 6, 6, 6));
     {
         SlowItem slow(L"file1.dat", 1500);
+        run.MarkStatus();
         ASSERT_TRUE(run.Click(IDC_APPLY));
         ASSERT_TRUE(testsupport::PumpUntil([] { return SlowItem::Inside(); }, 20000));
         EXPECT_FALSE(enabled()) << "a pass runs";
