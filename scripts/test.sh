@@ -63,5 +63,6 @@ for arch in "$@"; do
     [ "$arch_total" -gt 0 ] || status=1
 done
 [ $failed = 0 ] || status=1
-echo "== all tests of the $(echo "$@" | sed 's/ /, /g') builds: $passed passed, $failed failed"
+echo "== all tests of the $(echo "$@" | sed 's/ /, /g') builds"
+echo "Total: $passed passed, $failed failed"
 exit $status
