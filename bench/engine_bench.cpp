@@ -253,10 +253,18 @@ void RunSize(int files) {
             } else {
                 directCount = std::min(directCount, DirectCount());
                 engineCount = std::min(engineCount, EnginePass(0));
-                engineApply = std::min(engineApply, EnginePass(1));
-                recordBytes = undoRecord.BytesReserved();
-                undoRecord.SetRecording(false);
-                unrecordedApply = std::min(unrecordedApply, EnginePass(1));
+                // With and without the undo record, each first in every other round.
+                for (int recorded = 0; recorded < 2; ++recorded) {
+                    const bool on = (recorded + round) % 2 == 0;
+                    undoRecord.SetRecording(on);
+                    const double elapsed = EnginePass(1);
+                    if (on) {
+                        engineApply = std::min(engineApply, elapsed);
+                        recordBytes = undoRecord.BytesReserved();
+                    } else {
+                        unrecordedApply = std::min(unrecordedApply, elapsed);
+                    }
+                }
                 undoRecord.SetRecording(true);
             }
         }
