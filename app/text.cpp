@@ -64,13 +64,17 @@ HRESULT FormatText(wchar_t *destination, size_t capacity, const wchar_t *format,
     return result;
 }
 
-bool IsVistaOrLater() {
+bool IsWindowsAtLeast(DWORD major, DWORD minor) {
     OSVERSIONINFOEXW version = {};
     version.dwOSVersionInfoSize = sizeof version;
-    version.dwMajorVersion = 6;
-    version.dwMinorVersion = 0;
+    version.dwMajorVersion = major;
+    version.dwMinorVersion = minor;
     ULONGLONG mask = 0;
     mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
     mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
     return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
+}
+
+bool IsVistaOrLater() {
+    return IsWindowsAtLeast(6, 0);
 }

@@ -25,5 +25,7 @@ HRESULT CopyText(wchar_t *destination, size_t capacity, const wchar_t *source, s
 HRESULT FormatText(wchar_t *destination, size_t capacity, const wchar_t *format, ...);
 HRESULT FormatTextV(wchar_t *destination, size_t capacity, const wchar_t *format, va_list args);
 
+// True on this Windows version or a later one.
+bool IsWindowsAtLeast(DWORD major, DWORD minor);
 // True on Windows 6.0 (Vista) and later.
 bool IsVistaOrLater();

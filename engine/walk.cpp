@@ -51,18 +51,6 @@ bool PatternWalksNothing(const wchar_t *pattern) {
            StrChrW(pattern, L'\\') != nullptr || StrChrW(pattern, L'/') != nullptr;
 }
 
-// Windows 6.1 and later list a folder faster without short names and with larger fetches.
-bool HasBasicFind() {
-    OSVERSIONINFOEXW version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    version.dwMajorVersion = 6;
-    version.dwMinorVersion = 1;
-    DWORDLONG mask = 0;
-    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
-}
-
 // Length of path (length characters) with name appended behind one backslash.
 size_t JoinedLength(const wchar_t *path, size_t length, const wchar_t *name) {
     const bool slash = length > 0 && path[length - 1] == L'\\';
@@ -215,7 +203,8 @@ void WalkFolder(JobContext *context) {
     pass.apply = context->applyMode == 1;
     pass.deep = context->includeSubfolders != 0;
     pass.stampFolders = context->applyToFolders != 0;
-    pass.basicFind = HasBasicFind();
+    // Windows 6.1 and later list a folder faster without short names and with larger fetches.
+    pass.basicFind = IsWindowsAtLeast(6, 1);
     pass.counts = pass.deep ? &context->deepCounts : &context->flatCounts;
     pass.path = path.get();
     WalkLevel(pass, root.size());
