@@ -15,29 +15,78 @@ CVandrel *dropTarget = nullptr;
 
 static_assert(sizeof(SYSTEMTIME) == 4 * sizeof(uint32_t), "SYSTEMTIME packs into four words");
 
-SYSTEMTIME SharedTime::Load() const {
-    uint32_t words[4];
+namespace {
+
+constexpr int LoadedWord = 4;
+constexpr int ExactWord = 8;
+constexpr int ExactValidWord = 10;
+
+// The same moment to the second, as a picker shows it.
+bool SameToTheSecond(const SYSTEMTIME &a, const SYSTEMTIME &b) {
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
+           a.wMinute == b.wMinute && a.wSecond == b.wSecond;
+}
+
+} // namespace
+
+void SharedTime::Read(uint32_t *words) const {
     for (;;) {
         const uint32_t before = sequence_.load();
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < Words; ++i)
             words[i] = words_[i].load();
         // An odd sequence means a store was under way; a changed one that it finished meanwhile.
         if ((before & 1) == 0 && sequence_.load() == before)
-            break;
+            return;
         Sleep(0);
     }
+}
+
+void SharedTime::Write(const uint32_t *words) {
+    sequence_.fetch_add(1);
+    for (int i = 0; i < Words; ++i)
+        words_[i].store(words[i]);
+    sequence_.fetch_add(1);
+}
+
+SYSTEMTIME SharedTime::Load() const {
+    uint32_t words[Words];
+    Read(words);
     SYSTEMTIME time;
     std::memcpy(&time, words, sizeof time);
     return time;
 }
 
+bool SharedTime::LoadExact(FILETIME *utc) const {
+    uint32_t words[Words];
+    Read(words);
+    if (!words[ExactValidWord])
+        return false;
+    std::memcpy(utc, words + ExactWord, sizeof *utc);
+    return true;
+}
+
 void SharedTime::Store(const SYSTEMTIME &time) {
-    uint32_t words[4];
-    std::memcpy(words, &time, sizeof words);
-    sequence_.fetch_add(1);
-    for (int i = 0; i < 4; ++i)
-        words_[i].store(words[i]);
-    sequence_.fetch_add(1);
+    uint32_t words[Words];
+    Read(words); // only this thread writes: what it reads is current
+    SYSTEMTIME loaded;
+    std::memcpy(&loaded, words + LoadedWord, sizeof loaded);
+    std::memcpy(words, &time, sizeof time);
+    words[ExactValidWord] = words[ExactValidWord] && SameToTheSecond(time, loaded);
+    Write(words);
+}
+
+void SharedTime::Clear() {
+    const uint32_t words[Words] = {};
+    Write(words);
+}
+
+void SharedTime::StoreLoaded(const SYSTEMTIME &time, const FILETIME &exact) {
+    uint32_t words[Words];
+    std::memcpy(words, &time, sizeof time);
+    std::memcpy(words + LoadedWord, &time, sizeof time);
+    std::memcpy(words + ExactWord, &exact, sizeof exact);
+    words[ExactValidWord] = 1;
+    Write(words);
 }
 
 void JobContext::Reset() {
@@ -51,10 +100,9 @@ void JobContext::Reset() {
     useCreated = 0;
     useModified = 0;
     useAccessed = 0;
-    const SYSTEMTIME zero = {};
-    timeCreated.Store(zero);
-    timeModified.Store(zero);
-    timeAccessed.Store(zero);
+    timeCreated.Clear();
+    timeModified.Clear();
+    timeAccessed.Clear();
     ClearCounts();
     deepTotal = 0;
     flatTotal = 0;

@@ -33,17 +33,28 @@ struct ItemCounts {
 };
 
 // A local time written by the dialog thread while the walk thread may read it: a sequence
-// word around four packed words, so a reader never sees half of an old and half of a new value.
+// word around the packed words, so a reader never sees half of an old and half of a new value.
+// A time loaded from the target also keeps the target's exact file time: as long as the value
+// is the loaded one to the second, that is written back, all 100 ns of it (a round trip through
+// local time keeps milliseconds only, and can move by an hour in the repeated autumn hour).
 class SharedTime {
   public:
     SYSTEMTIME Load() const;
+    // The exact file time, when the value is still the one loaded with it.
+    bool LoadExact(FILETIME *utc) const;
     void Store(const SYSTEMTIME &time); // one writer: the dialog thread
+    void StoreLoaded(const SYSTEMTIME &time, const FILETIME &exact);
+    void Clear(); // all zero, nothing loaded
     // Changes with every store: a reader that kept a converted value knows when it is stale.
     uint32_t Version() const { return sequence_.load(); }
 
   private:
+    // The value, the loaded value, the exact file time, and whether that still applies.
+    static constexpr int Words = 4 + 4 + 2 + 1;
+    void Read(uint32_t *words) const;
+    void Write(const uint32_t *words);
     std::atomic<uint32_t> sequence_{0};
-    std::atomic<uint32_t> words_[4] = {};
+    std::atomic<uint32_t> words_[Words] = {};
 };
 
 struct JobContext {

@@ -256,16 +256,18 @@ void RunSize(int files) {
                 // With and without the undo record, each first in every other round.
                 for (int recorded = 0; recorded < 2; ++recorded) {
                     const bool on = (recorded + round) % 2 == 0;
-                    undoRecord.SetRecording(on);
+                    undoHistory.SetRecording(on);
                     const double elapsed = EnginePass(1);
                     if (on) {
                         engineApply = std::min(engineApply, elapsed);
-                        recordBytes = undoRecord.BytesReserved();
+                        if (const UndoRecord *record = undoHistory.Newest())
+                            recordBytes = record->BytesReserved();
+                        undoHistory.Clear();
                     } else {
                         unrecordedApply = std::min(unrecordedApply, elapsed);
                     }
                 }
-                undoRecord.SetRecording(true);
+                undoHistory.SetRecording(true);
             }
         }
     }

@@ -82,8 +82,9 @@ uint32_t ModeTotal() {
 // An undo pass reports it against the items of the record.
 void SetModeTotal(bool undo) {
     const ItemCounts &counts = jobContext.CurrentCounts();
+    const UndoRecord *record = undoHistory.Newest();
     const uint32_t total =
-        undo ? undoRecord.Count()
+        undo ? (record ? record->Count() : 0)
              : counts.files + (jobContext.applyToFolders ? counts.folders.load() : 0);
     if (jobContext.includeSubfolders)
         jobContext.deepTotal = total;
@@ -158,13 +159,13 @@ JobEnd EndStopped(bool countPass) {
     jobPhase = PhaseStopped;
     RepairAfterStop(countPass);
     jobContext.applyMode = 0;
-    TellDialog(JobControlsMessage, FALSE);
     return JobEnd::Stopped;
 }
 
 // The passes of one job: a count first when an apply finds its mode uncounted. The controls
-// stay locked from the first pass to the end of the last, so nothing changes between the two.
-JobEnd RunPasses(uint32_t job) {
+// stay locked from the first pass to the end of the last, so nothing changes between the two;
+// locked tells whether they were locked at all.
+JobEnd RunPasses(uint32_t job, bool *locked) {
     bool applyAfterCount = false;
     for (bool firstPass = true;; firstPass = false) {
         if (StopRequestedFor(job)) {
@@ -200,16 +201,20 @@ JobEnd RunPasses(uint32_t job) {
             undoRestored = 0;
             undoSkipped = 0;
         } else if (apply) {
-            // A new apply pass replaces the record of the last one.
+            // Each apply pass adds its own record to the history.
             SYSTEMTIME now;
             GetLocalTime(&now);
-            undoRecord.Begin(ExtendedPath(jobContext.folder).c_str(), now);
+            undoHistory.Begin(ExtendedPath(jobContext.folder).c_str(), now);
         }
 
         if (firstPass)
             TellDialog(JobControlsMessage, TRUE);
+        *locked = true;
         TaskbarAtStart(apply);
         RunWalk(job, undo ? UndoThread : WalkThread);
+        // Whatever the pass stamped stays undoable, also when it was stopped or replaced.
+        if (apply && !undo)
+            undoHistory.End();
         if (Replaced(job)) {
             // The newer job finds its counts complete or cleared, never half counted.
             if (!apply)
@@ -233,7 +238,6 @@ JobEnd RunPasses(uint32_t job) {
         if (!jobPhase.compare_exchange_strong(phase, PhaseDone) && phase == PhaseStopped)
             return EndStopped(!apply);
         jobContext.applyMode = 0;
-        TellDialog(JobControlsMessage, FALSE);
         return JobEnd::Done;
     }
 }
@@ -244,26 +248,32 @@ void RunJob(uint32_t job, bool closeWhenEnded) {
     // A newer request that came before this one could start, or while it ran, takes over: the
     // newer job owns the phase, the mode and the controls from here on.
     JobEnd end = JobEnd::Replaced;
+    bool locked = false;
     if (!Replaced(job)) {
         processedFiles = 0;
         processedFolders = 0;
         undoShown = 0;
-        end = RunPasses(job);
+        end = RunPasses(job, &locked);
     }
     if (end == JobEnd::Replaced) {
         ReleaseTurn();
         ControllerEnded();
         return;
     }
-    TellDialog(JobEndedMessage, 0);
+    // The final status line is written before the controls say the job is over.
+    TellDialog(JobEndedMessage, locked);
     jobPhase = PhaseIdle;
     // Only OK's own job closes the dialog, and not when a newer request ended it.
     const bool close = closeWhenEnded && supersededJob != job;
     ReleaseTurn();
     // The dialog may wait for the controllers while it closes: this one counts as ended.
     ControllerEnded();
-    if (close)
-        SendMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0);
+    if (!close)
+        return;
+    if (const auto hook = beforeCloseRequest.load())
+        hook();
+    // The dialog closes only if no newer request came meanwhile.
+    SendMessageW(Dialog(), JobCloseMessage, job, 0);
 }
 
 void RunStop() {
@@ -277,6 +287,12 @@ void RunStop() {
 }
 
 } // namespace
+
+std::atomic<void (*)()> beforeCloseRequest{nullptr};
+
+bool IsNewestJob(WPARAM job) {
+    return latestJob == static_cast<uint32_t>(job);
+}
 
 DWORD WINAPI JobThread(void *request) {
     const auto word = reinterpret_cast<uintptr_t>(request);

@@ -2,6 +2,8 @@
 // The job controller: runs count and apply passes on their own threads.
 #include <windows.h>
 
+#include <atomic>
+
 // Thread entry of one controller; its parameter is the request word made by StartJobThread.
 DWORD WINAPI JobThread(void *request);
 // Starts a controller for the request that the caller has written into the job record: a stop
@@ -19,7 +21,15 @@ void WaitUntilNoController();
 // What the controller tells the dialog, which changes its own controls on its own thread (sent,
 // so the controller goes on once the dialog has done it).
 constexpr UINT JobControlsMessage = WM_APP + 1; // wParam TRUE: a job starts; FALSE: it has ended
-constexpr UINT JobEndedMessage = WM_APP + 2;    // after the job: status line and flash
+// After the job: status line, then (wParam TRUE) the controls unlocked, then the flash.
+constexpr UINT JobEndedMessage = WM_APP + 2;
+// After OK's job (wParam: its number): the dialog closes if that job is still the newest.
+constexpr UINT JobCloseMessage = WM_APP + 3;
+// Dialog thread: whether job is the newest request, so its close still stands.
+bool IsNewestJob(WPARAM job);
+// Called on the controller thread just before it asks the dialog to close; null normally. Tests
+// set it to make a request in that moment.
+extern std::atomic<void (*)()> beforeCloseRequest;
 
 // The dialog's timer that refreshes the status line while a pass runs.
 constexpr UINT_PTR ProgressTimer = 1;

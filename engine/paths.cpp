@@ -44,3 +44,21 @@ std::wstring FullTargetPath(const wchar_t *path) {
         full.pop_back();
     return full;
 }
+
+std::wstring JoinPath(const wchar_t *folder, const wchar_t *name) {
+    std::wstring path = folder;
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    while (*name == L'\\')
+        ++name;
+    return path + name;
+}
+
+std::wstring ParentPath(const std::wstring &path) {
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash == 0)
+        return std::wstring();
+    // "C:\\a" lives in "C:\\", which keeps its backslash; a root has no parent.
+    const size_t length = path[slash - 1] == L':' ? slash + 1 : slash;
+    return length < path.size() ? path.substr(0, length) : std::wstring();
+}

@@ -15,3 +15,8 @@ std::wstring ShownPath(const wchar_t *path);
 // forward slashes, a trailing backslash), made with GetFullPathNameW and shown without the
 // prefix; no trailing backslash except on a root. Empty when it cannot be made.
 std::wstring FullTargetPath(const wchar_t *path);
+// Folder and name behind exactly one backslash (a drive root's own backslash is not doubled):
+// the system does not tidy extended-length paths.
+std::wstring JoinPath(const wchar_t *folder, const wchar_t *name);
+// The folder that holds the item at path (a root keeps its backslash); empty when there is none.
+std::wstring ParentPath(const std::wstring &path);

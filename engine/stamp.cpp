@@ -32,35 +32,48 @@ UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags) {
                                     OPEN_EXISTING, flags, nullptr));
 }
 
-// Keeps what the apply pass did to the item at path, below the folder it walks, for undo.
+// Keeps what the apply pass did to the item at path, below the folder it walks, for undo: the
+// times it had before, and the times it carries now as read back from the item.
 void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before,
-                 const StampArguments &set) {
-    const wchar_t *folder = undoRecord.Folder();
+                 const ItemStamps &after, const StampArguments &set) {
+    const UndoRecord *record = undoHistory.Open();
+    const wchar_t *folder = record ? record->Folder() : L"";
     const size_t folderLength = lstrlenW(folder);
-    if (folderLength == 0 || StrCmpNW(path, folder, static_cast<int>(folderLength)) != 0)
+    if (folderLength == 0 || StrCmpNW(path, folder, static_cast<int>(folderLength)) != 0) {
+        undoHistory.CountLost();
         return;
+    }
     const wchar_t *relative = path + folderLength;
     while (*relative == L'\\')
         ++relative;
-    ItemStamps applied = before;
     uint32_t stamps = 0;
-    if (set.created) {
-        applied.created = *set.created;
+    if (set.created)
         stamps |= StampCreated;
-    }
-    if (set.accessed != &KeepUnchanged) {
-        applied.accessed = *set.accessed;
+    if (set.accessed != &KeepUnchanged)
         stamps |= StampAccessed;
-    }
-    if (set.written) {
-        applied.written = *set.written;
+    if (set.written)
         stamps |= StampWritten;
-    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         stamps |= ItemIsFolder;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         stamps |= ItemIsLink;
-    undoRecord.Add(relative, lstrlenW(relative), before, applied, stamps);
+    undoHistory.Add(relative, lstrlenW(relative), before, after, stamps);
+}
+
+// What the item carries after SetFileTime: a volume may keep less than it was given (2 s write
+// times and access dates on FAT). Where it cannot be read, what was asked for.
+ItemStamps ReadBack(HANDLE item, const ItemStamps &before, const StampArguments &set) {
+    ItemStamps after = before;
+    if (GetFileTime(item, &after.created, &after.accessed, &after.written))
+        return after;
+    after = before;
+    if (set.created)
+        after.created = *set.created;
+    if (set.accessed != &KeepUnchanged)
+        after.accessed = *set.accessed;
+    if (set.written)
+        after.written = *set.written;
+    return after;
 }
 
 } // namespace
@@ -82,7 +95,8 @@ void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
     const uint32_t version = time.Version();
     if (stamp->converted && stamp->version == version)
         return;
-    stamp->utc = LocalToFileTime(time.Load());
+    if (!time.LoadExact(&stamp->utc))
+        stamp->utc = LocalToFileTime(time.Load());
     stamp->version = version;
     stamp->converted = true;
 }
@@ -116,7 +130,8 @@ size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const
 
 DWORD StampOpenFlags(bool applyToFolders, DWORD attributes) {
     DWORD flags = applyToFolders ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    // A link is stamped as itself, never the item it points to (which may lie outside the tree).
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;
     return flags;
 }
@@ -163,23 +178,33 @@ void TimesHandle::Close() {
     cleared_ = false;
 }
 
-bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
-               JobContext *context) {
+DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+                   JobContext *context) {
     TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
     if (!item.Valid())
-        return ReportStampFailure(path, context, item.Error());
+        return item.Error();
 
     // The times it carried before, for undoing the apply; an item whose times cannot be read is
     // still stamped, but cannot be undone.
+    const bool recording = undoHistory.Recording();
     ItemStamps before = {};
-    const bool recorded = undoRecord.Recording() && GetFileTime(item.Get(), &before.created,
-                                                                &before.accessed, &before.written);
+    const bool readBefore =
+        recording && GetFileTime(item.Get(), &before.created, &before.accessed, &before.written);
     const StampArguments arguments = times.Arguments();
     const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();
+    const ItemStamps after = set && readBefore ? ReadBack(item.Get(), before, arguments) : before;
     item.Close();
-    if (set && recorded)
-        RecordStamp(path, attributes, before, arguments);
-    return set || ReportStampFailure(path, context, code);
+    if (set && readBefore)
+        RecordStamp(path, attributes, before, after, arguments);
+    else if (set && recording)
+        undoHistory.CountLost();
+    return code;
+}
+
+bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+               JobContext *context) {
+    const DWORD code = TryStampItem(path, attributes, times, context);
+    return code == ERROR_SUCCESS || ReportStampFailure(path, context, code);
 }

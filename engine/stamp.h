@@ -44,6 +44,10 @@ struct StampCalls {
 };
 extern StampCalls stampCalls;
 
+// Stamps the item at path (extended-length form) whose attributes the walk found, without asking
+// anything: the code of the step that failed, ERROR_SUCCESS when stamped.
+DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+                   JobContext *context);
 // Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
 // when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
 bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times, JobContext *context);
@@ -57,8 +61,8 @@ bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code);
 // path is then complete, otherwise it is cut and must not be used on the file system).
 size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const wchar_t *name);
 
-// Opening flags for an item: backup semantics while folders are stamped, and folder links are
-// opened as the link itself.
+// Opening flags for an item: backup semantics while folders are stamped, and links (any reparse
+// point) are opened as the item itself.
 DWORD StampOpenFlags(bool applyToFolders, DWORD attributes);
 
 // Whether an item whose attribute-only open failed with this code is worth the writable route

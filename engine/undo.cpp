@@ -4,27 +4,19 @@
 #include <new>
 
 #include "app/text.h"
+#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/stamp.h"
 #include "engine/walk.h"
 
-UndoRecord undoRecord;
+UndoHistory undoHistory;
 SharedCount undoRestored{0};
 SharedCount undoSkipped{0};
 SharedWord undoShown{0};
 
 namespace {
 
-// An item that cannot be restored: the prompt, and on continue it counts as skipped.
-bool SkipAfterFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (!ReportStampFailure(path, context, code))
-        return false;
-    ++undoSkipped;
-    return true;
-}
-
 constexpr size_t EntryAlignment = alignof(UndoEntry);
-constexpr size_t FirstCapacity = 64 * 1024;
 
 // The path keeps its terminator, so an entry's path can be used as a text.
 size_t EntrySize(size_t pathLength) {
@@ -48,33 +40,31 @@ bool StillCarries(const ItemStamps &now, const ItemStamps &applied, uint32_t sta
     return (stamps & (StampCreated | StampAccessed | StampWritten)) != 0;
 }
 
-void UndoRecord::Begin(const wchar_t *folder, const SYSTEMTIME &appliedAt) {
-    Clear();
-    const size_t length = lstrlenW(folder);
-    folder_.reset(new (std::nothrow) wchar_t[length + 1]);
-    if (folder_)
-        CopyText(folder_.get(), length + 1, folder);
-    appliedAt_ = appliedAt;
+UndoRecord::UndoRecord(const wchar_t *folder, const SYSTEMTIME &appliedAt)
+    : folder_(folder), appliedAt_(appliedAt) {}
+
+bool UndoRecord::NeedsBlock(size_t pathLength) const {
+    return blocks_.empty() || used_.back() + EntrySize(pathLength) > BlockSize;
 }
 
 bool UndoRecord::Add(const wchar_t *relative, size_t length, const ItemStamps &before,
                      const ItemStamps &applied, uint32_t stamps) {
-    if (!folder_ || length > UINT32_MAX / sizeof(wchar_t))
-        return false;
+    // An entry never spans two blocks; the longest path the walk makes fits in one.
     const size_t need = EntrySize(length);
-    if (size_ + need > capacity_) {
-        size_t grown = capacity_ ? capacity_ : FirstCapacity;
-        while (grown < size_ + need)
-            grown *= 2;
-        std::unique_ptr<unsigned char[]> bigger(new (std::nothrow) unsigned char[grown]);
-        if (!bigger)
-            return false;
-        if (size_)
-            std::memcpy(bigger.get(), block_.get(), size_);
-        block_ = std::move(bigger);
-        capacity_ = grown;
+    if (need > BlockSize) {
+        ++lost_;
+        return false;
     }
-    auto *entry = reinterpret_cast<UndoEntry *>(block_.get() + size_);
+    if (NeedsBlock(length)) {
+        std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[BlockSize]);
+        if (!block) {
+            ++lost_;
+            return false;
+        }
+        blocks_.push_back(std::move(block));
+        used_.push_back(0);
+    }
+    auto *entry = reinterpret_cast<UndoEntry *>(blocks_.back().get() + used_.back());
     entry->before = before;
     entry->applied = applied;
     entry->stamps = stamps;
@@ -82,47 +72,163 @@ bool UndoRecord::Add(const wchar_t *relative, size_t length, const ItemStamps &b
     auto *path = reinterpret_cast<wchar_t *>(entry + 1);
     std::memcpy(path, relative, length * sizeof(wchar_t));
     path[length] = L'\0';
-    size_ += need;
+    used_.back() += need;
     ++count_;
     return true;
 }
 
-void UndoRecord::Clear() {
-    block_.reset();
-    folder_.reset();
-    size_ = 0;
-    capacity_ = 0;
-    count_ = 0;
+const UndoEntry *UndoRecord::Next(UndoCursor *cursor) const {
+    // Unused room at a block's end: the entries go on in the next block.
+    for (; cursor->block < blocks_.size(); ++cursor->block, cursor->offset = 0) {
+        if (cursor->offset < used_[cursor->block]) {
+            const auto *entry =
+                reinterpret_cast<const UndoEntry *>(blocks_[cursor->block].get() + cursor->offset);
+            cursor->offset += EntrySize(entry->pathLength);
+            return entry;
+        }
+    }
+    return nullptr;
 }
 
-const UndoEntry *UndoRecord::Next(size_t *offset) const {
-    if (*offset >= size_)
+void UndoHistory::Begin(const wchar_t *folder, const SYSTEMTIME &appliedAt) {
+    End();
+    std::unique_ptr<UndoRecord> record(new (std::nothrow) UndoRecord(folder, appliedAt));
+    if (!record)
+        return;
+    records_.push_back(std::move(record));
+    open_ = true;
+}
+
+bool UndoHistory::Add(const wchar_t *relative, size_t length, const ItemStamps &before,
+                      const ItemStamps &applied, uint32_t stamps) {
+    if (!open_)
+        return false;
+    UndoRecord &record = *records_.back();
+    if (record.NeedsBlock(length)) {
+        // Room for one more block: older applies give way to the one that runs.
+        while (BytesReserved() + UndoRecord::BlockSize > budget_ && records_.size() > 1)
+            records_.erase(records_.begin());
+        if (BytesReserved() + UndoRecord::BlockSize > budget_) {
+            record.CountLost();
+            return false;
+        }
+    }
+    return record.Add(relative, length, before, applied, stamps);
+}
+
+void UndoHistory::CountLost() {
+    if (open_)
+        records_.back()->CountLost();
+}
+
+void UndoHistory::End() {
+    if (open_ && records_.back()->Count() == 0 && records_.back()->Lost() == 0)
+        records_.pop_back();
+    open_ = false;
+}
+
+const UndoRecord *UndoHistory::Newest() const {
+    if (records_.empty() || open_)
         return nullptr;
-    const auto *entry = reinterpret_cast<const UndoEntry *>(block_.get() + *offset);
-    *offset += EntrySize(entry->pathLength);
-    return entry;
+    return records_.back().get();
+}
+
+void UndoHistory::DropNewest() {
+    if (!records_.empty() && !open_)
+        records_.pop_back();
+}
+
+void UndoHistory::Clear() {
+    records_.clear();
+    open_ = false;
+}
+
+size_t UndoHistory::BytesReserved() const {
+    size_t bytes = 0;
+    for (const auto &record : records_)
+        bytes += record->BytesReserved();
+    return bytes;
 }
 
 namespace {
 
-// Puts the earlier times back when the item still carries the applied ones. False when the user
-// chose to stop in the error prompt.
-bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t capacity) {
-    const wchar_t *folder = undoRecord.Folder();
-    if (FormatText(path, capacity, L"%s\\%s", folder, entry.Path()) != S_OK)
-        return SkipAfterFailure(path, context, ERROR_FILENAME_EXCED_RANGE);
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return SkipAfterFailure(path, context, GetLastError());
+// An item that cannot be restored: the prompt, and on continue it counts as skipped.
+bool SkipAfterFailure(const wchar_t *path, JobContext *context, DWORD code) {
+    if (!ReportStampFailure(path, context, code))
+        return false;
+    ++undoSkipped;
+    return true;
+}
+
+bool IsNotFound(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// One undo pass over the newest record.
+class UndoPass {
+  public:
+    UndoPass(JobContext *context, const UndoRecord &record) : context_(context), record_(record) {}
+    // False when the user chose to stop in the error prompt.
+    bool Item(const UndoEntry &entry);
+
+  private:
+    bool UnderGoneFolder(const std::wstring &path) const;
+    bool ReportMissing(const std::wstring &path, DWORD code);
+    JobContext *context_;
+    const UndoRecord &record_;
+    std::wstring goneFolder_; // a folder of the record found gone, reported once
+};
+
+bool UndoPass::UnderGoneFolder(const std::wstring &path) const {
+    return !goneFolder_.empty() && path.size() > goneFolder_.size() &&
+           path.compare(0, goneFolder_.size(), goneFolder_) == 0 &&
+           path[goneFolder_.size()] == L'\\';
+}
+
+// An item that is not there: when its folder has gone, that folder is reported once and the
+// rest of its items are passed over; otherwise the item itself is reported.
+bool UndoPass::ReportMissing(const std::wstring &path, DWORD code) {
+    std::wstring gone;
+    const size_t rootLength = lstrlenW(record_.Folder());
+    for (std::wstring folder = ParentPath(path); folder.size() >= rootLength;
+         folder = ParentPath(folder)) {
+        if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+            break;
+        gone = folder;
+    }
+    if (gone.empty())
+        return SkipAfterFailure(path.c_str(), context_, code);
+    goneFolder_ = gone;
+    return SkipAfterFailure(gone.c_str(), context_, ERROR_PATH_NOT_FOUND);
+}
+
+// Puts the earlier times back when the item still carries the applied ones.
+bool UndoPass::Item(const UndoEntry &entry) {
+    const std::wstring path = JoinPath(record_.Folder(), entry.Path());
+    if (path.size() > static_cast<size_t>(PathCapacity - 1))
+        return SkipAfterFailure(path.c_str(), context_, ERROR_FILENAME_EXCED_RANGE);
+    if (UnderGoneFolder(path)) {
+        ++undoSkipped;
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return IsNotFound(code) ? ReportMissing(path, code)
+                                : SkipAfterFailure(path.c_str(), context_, code);
+    }
     DWORD flags = (entry.stamps & ItemIsFolder) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
     if (entry.stamps & ItemIsLink)
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-    TimesHandle item(path, attributes, flags);
+    TimesHandle item(path.c_str(), attributes, flags);
     if (!item.Valid())
-        return SkipAfterFailure(path, context, item.Error());
+        return SkipAfterFailure(path.c_str(), context_, item.Error());
     ItemStamps now = {};
-    if (!GetFileTime(item.Get(), &now.created, &now.accessed, &now.written))
-        return SkipAfterFailure(path, context, GetLastError());
+    if (!GetFileTime(item.Get(), &now.created, &now.accessed, &now.written)) {
+        const DWORD code = GetLastError();
+        item.Close(); // the read-only bit is back before the prompt shows
+        return SkipAfterFailure(path.c_str(), context_, code);
+    }
     if (!StillCarries(now, entry.applied, entry.stamps)) {
         ++undoSkipped;
         return true;
@@ -131,9 +237,12 @@ bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t
         ChooseStampArguments((entry.stamps & StampCreated) != 0, (entry.stamps & StampWritten) != 0,
                              (entry.stamps & StampAccessed) != 0, entry.before.created,
                              entry.before.written, entry.before.accessed);
-    if (!stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
-                                arguments.written))
-        return SkipAfterFailure(path, context, GetLastError());
+    const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
+                                            arguments.written) != FALSE;
+    const DWORD code = set ? ERROR_SUCCESS : GetLastError();
+    item.Close();
+    if (!set)
+        return SkipAfterFailure(path.c_str(), context_, code);
     ++undoRestored;
     return true;
 }
@@ -143,31 +252,31 @@ bool UndoItem(JobContext *context, const UndoEntry &entry, wchar_t *path, size_t
 DWORD WINAPI UndoThread(void *context) {
     walkThreadId = GetCurrentThreadId();
     auto *job = static_cast<JobContext *>(context);
-    // Room for any path the walk can stamp; allocated once for the whole pass.
-    constexpr size_t Capacity = PathCapacity + 8;
-    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[Capacity]);
-    bool complete = path != nullptr;
-    size_t offset = 0;
-    while (complete) {
-        const UndoEntry *entry = undoRecord.Next(&offset);
-        if (!entry)
-            break;
-        if (WalkCancelled())
-            break;
-        if (const auto hook = beforeWalkItem.load())
-            hook(entry->Path());
-        if (!UndoItem(job, *entry, path.get(), Capacity)) {
-            complete = false;
-            break;
+    bool complete = false;
+    if (const UndoRecord *record = undoHistory.Newest()) {
+        UndoPass pass(job, *record);
+        UndoCursor cursor;
+        complete = true;
+        while (const UndoEntry *entry = record->Next(&cursor)) {
+            if (WalkCancelled()) {
+                complete = false;
+                break;
+            }
+            if (const auto hook = beforeWalkItem.load())
+                hook(entry->Path());
+            if (!pass.Item(*entry)) {
+                complete = false;
+                break;
+            }
+            ++processedFiles;
+            if (ITaskbarList3 *taskbar = taskbarList)
+                taskbar->SetProgressValue(job->dialog, ++progressCount, record->Count());
         }
-        ++processedFiles;
-        if (ITaskbarList3 *taskbar = taskbarList)
-            taskbar->SetProgressValue(job->dialog, ++progressCount, undoRecord.Count());
     }
-    // Undone in full: nothing is left to undo. A stopped undo keeps the record, so a second one
+    // Undone in full: the apply before is next. A stopped undo keeps the record, so a second one
     // finishes the rest (restored items no longer carry the applied times and are skipped).
     if (complete && !WalkCancelled())
-        undoRecord.Clear();
+        undoHistory.DropNewest();
     walkThreadId = 0;
     return 0;
 }

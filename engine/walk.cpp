@@ -85,14 +85,41 @@ bool ReportTooLong(const WalkPass &pass, const wchar_t *name) {
     return ReportStampFailure(path.c_str(), pass.context, ERROR_FILENAME_EXCED_RANGE);
 }
 
-// Stamps the entry of the folder in the working path (length characters).
-bool StampEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
-    if (!AppendElement(pass.path, length, entry.cFileName))
-        return ReportTooLong(pass, entry.cFileName);
-    pass.times.Refresh(pass.context);
-    const bool goOn = StampItem(pass.path, entry.dwFileAttributes, pass.times, pass.context);
+// What the walk does after an item.
+enum class Step { GoOn, Stop, FolderGone };
+
+bool IsNotFound(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// Whether the folder in the working path (length characters) is no longer there.
+bool FolderGone(const WalkPass &pass, size_t length) {
+    const wchar_t kept = pass.path[length];
     pass.path[length] = L'\0';
-    return goOn;
+    const DWORD attributes = GetFileAttributesW(pass.path);
+    const bool gone = attributes == INVALID_FILE_ATTRIBUTES && IsNotFound(GetLastError());
+    pass.path[length] = kept;
+    return gone;
+}
+
+// Stamps the entry of the folder in the working path (length characters). An item that is not
+// there because its folder has gone is reported once, for the folder, and the rest of that
+// folder is passed over.
+Step StampEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
+    if (!AppendElement(pass.path, length, entry.cFileName))
+        return ReportTooLong(pass, entry.cFileName) ? Step::GoOn : Step::Stop;
+    pass.times.Refresh(pass.context);
+    const DWORD code = TryStampItem(pass.path, entry.dwFileAttributes, pass.times, pass.context);
+    Step step = Step::GoOn;
+    if (code != ERROR_SUCCESS && IsNotFound(code) && FolderGone(pass, length)) {
+        pass.path[length] = L'\0';
+        step = ReportStampFailure(pass.path, pass.context, ERROR_PATH_NOT_FOUND) ? Step::FolderGone
+                                                                                 : Step::Stop;
+    } else if (code != ERROR_SUCCESS) {
+        step = ReportStampFailure(pass.path, pass.context, code) ? Step::GoOn : Step::Stop;
+    }
+    pass.path[length] = L'\0';
+    return step;
 }
 
 // Enumerates the folder in the working path (length characters) with element as the last path
@@ -109,36 +136,37 @@ UniqueFind StartEnumeration(const WalkPass &pass, size_t length, const wchar_t *
     return find;
 }
 
-bool WalkLevel(WalkPass &pass, size_t length);
+Step WalkLevel(WalkPass &pass, size_t length);
 
-// The matching files of the folder in the working path. False when the walk is to end.
-bool WalkFiles(WalkPass &pass, size_t length) {
+// The matching files of the folder in the working path.
+Step WalkFiles(WalkPass &pass, size_t length) {
     WIN32_FIND_DATAW entry;
     UniqueFind find = StartEnumeration(pass, length, pass.context->pattern, &entry);
     if (!find)
-        return true;
+        return Step::GoOn;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         if (WalkCancelled())
-            return false;
+            return Step::Stop;
         if (const auto hook = beforeWalkItem.load())
             hook(entry.cFileName);
         if (!pass.apply) {
             ++pass.counts->files;
             continue;
         }
-        if (!StampEntry(pass, length, entry))
-            return false;
+        const Step step = StampEntry(pass, length, entry);
+        if (step != Step::GoOn)
+            return step;
         ++processedFiles;
         AdvanceProgress(pass);
     } while (FindNextFileW(find.Get(), &entry));
-    return true;
+    return Step::GoOn;
 }
 
 // One sub-folder: counted, walked when sub-folders are included, and stamped after its
 // contents, so that reading the folder does not change the last-access time just written.
-bool VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
+Step VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
     const wchar_t *name = entry.cFileName;
     const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     const size_t childLength = JoinedLength(pass.path, length, name);
@@ -146,46 +174,52 @@ bool VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
         ++pass.counts->folders;
     if (EntersFolder(pass.deep, entry.dwFileAttributes, childLength)) {
         AppendElement(pass.path, length, name);
-        const bool goOn = WalkLevel(pass, childLength);
+        const Step step = WalkLevel(pass, childLength);
         pass.path[length] = L'\0';
-        if (!goOn)
-            return false;
+        // A sub-folder found gone has been reported: it is not stamped either.
+        if (step != Step::GoOn)
+            return step == Step::Stop ? Step::Stop : Step::GoOn;
     } else if (pass.deep && !link && pass.apply &&
                !(pass.stampFolders && childLength > MaxPathLength)) {
         // Its contents cannot be reached; unless stamping reports the folder anyway, say so.
         if (!ReportTooLong(pass, name))
-            return false;
+            return Step::Stop;
     }
     if (pass.apply && pass.stampFolders) {
-        if (WalkCancelled() || !StampEntry(pass, length, entry))
-            return false;
+        if (WalkCancelled())
+            return Step::Stop;
+        const Step step = StampEntry(pass, length, entry);
+        if (step != Step::GoOn)
+            return step;
         ++processedFolders;
         AdvanceProgress(pass);
     }
-    return true;
+    return Step::GoOn;
 }
 
 // The sub-folders of the folder in the working path, each taken in full before the next.
-bool WalkFolders(WalkPass &pass, size_t length) {
+Step WalkFolders(WalkPass &pass, size_t length) {
     WIN32_FIND_DATAW entry;
     UniqueFind find = StartEnumeration(pass, length, L"*", &entry);
     if (!find)
-        return true;
+        return Step::GoOn;
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.')
             continue;
         if (WalkCancelled())
-            return false;
-        if (!VisitFolder(pass, length, entry))
-            return false;
+            return Step::Stop;
+        const Step step = VisitFolder(pass, length, entry);
+        if (step != Step::GoOn)
+            return step;
     } while (FindNextFileW(find.Get(), &entry));
-    return true;
+    return Step::GoOn;
 }
 
-bool WalkLevel(WalkPass &pass, size_t length) {
+Step WalkLevel(WalkPass &pass, size_t length) {
     if (WalkCancelled())
-        return false;
-    return WalkFiles(pass, length) && WalkFolders(pass, length);
+        return Step::Stop;
+    const Step step = WalkFiles(pass, length);
+    return step == Step::GoOn ? WalkFolders(pass, length) : step;
 }
 
 } // namespace

@@ -35,6 +35,7 @@
 #define IDS_UNDO_COMMAND 46
 #define IDS_UNDO_QUESTION 47
 #define IDS_UNDO_RESULT 48
+#define IDS_UNDO_LOST 49
 
 // The main dialog's system menu
 #define IDM_UNDO 0x0010

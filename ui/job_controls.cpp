@@ -16,7 +16,10 @@ void ShowJobControls(HWND dialog, bool locked) {
     SetDlgItemTextW(dialog, IDC_COUNT, LoadText(locked ? IDS_STOP : IDS_COUNT));
 }
 
-void ShowJobEnd(HWND dialog) {
+void ShowJobEnd(HWND dialog, bool unlock) {
+    // The final status first: whoever sees the controls unlocked reads the end, not a count.
     ShowStatus();
+    if (unlock)
+        ShowJobControls(dialog, false);
     FlashWindow(dialog, FALSE);
 }

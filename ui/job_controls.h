@@ -6,5 +6,6 @@
 
 // Locks the controls that would change a running job (Count becomes Stop), or unlocks them.
 void ShowJobControls(HWND dialog, bool locked);
-// The job has ended: the status line is refreshed and the window flashes.
-void ShowJobEnd(HWND dialog);
+// The job has ended: the status line is refreshed, the controls are unlocked when the job had
+// locked them, and the window flashes.
+void ShowJobEnd(HWND dialog, bool unlock);

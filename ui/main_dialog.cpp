@@ -28,6 +28,10 @@ constexpr UINT_PTR RecountTimer = 2;
 constexpr UINT RecountDelayMs = 5000;
 
 UINT taskbarCreatedMessage = 0;
+// An edit of the filter that came while a request was on its way (before the controls were
+// locked, or set from outside): the request keeps the pattern and mode it was made with, and the
+// edit is taken when the job has ended.
+bool filterEditWaiting = false;
 UniqueIcon mainIcon;
 
 HWND Dialog() {
@@ -78,6 +82,7 @@ bool PassRunning() {
 }
 
 void ReadPattern() {
+    filterEditWaiting = false; // whatever the field holds is read now
     // A filter longer than the pattern holds (only text set from outside gets past the limit)
     // is never used cut: it leaves no pattern, so nothing is counted or stamped.
     if (GetWindowTextLengthW(GetDlgItem(Dialog(), IDC_FILTER)) >= PatternCapacity) {
@@ -155,7 +160,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     RegisterDropTarget(window);
 
     jobContext.Reset();
-    undoRecord.Clear();
+    undoHistory.Clear();
     jobContext.dialog = window;
     jobContext.useCreated = 1;
     jobContext.useModified = 1;
@@ -235,10 +240,13 @@ void OnApplyToFoldersClicked() {
         ShowStatus();
 }
 
-void OnFilterEdited() {
+void TakeFilterEdit() {
+    filterEditWaiting = false;
     jobContext.ClearCounts();
     ReadPattern();
-    UpdateEnabling();
+    // A filter that covers nothing shows no counts of the one before.
+    if (UpdateEnabling() != 1)
+        ShowStatus();
     if (!jobContext.pattern[0]) {
         KillTimer(Dialog(), RecountTimer);
     } else if (autoRecount) {
@@ -246,6 +254,19 @@ void OnFilterEdited() {
         KillTimer(Dialog(), RecountTimer);
         SetTimer(Dialog(), RecountTimer, RecountDelayMs, nullptr);
     }
+}
+
+void OnFilterEdited() {
+    if (ControllerRunning()) {
+        filterEditWaiting = true;
+        return;
+    }
+    TakeFilterEdit();
+}
+
+void TakeWaitingFilterEdit() {
+    if (filterEditWaiting)
+        TakeFilterEdit();
 }
 
 // Commands that start or change a job. None of them runs while a notice of this dialog is open:
@@ -300,7 +321,7 @@ void OnCommand(HWND window, WPARAM wParam) {
 void OnUndoCommand(HWND window) {
     if (!UndoAvailable() || DialogPromptOpen())
         return;
-    if (!ConfirmUndo(window) || !UndoAvailable())
+    if (!UndoFolderPresent() || !ConfirmUndo(window) || !UndoAvailable())
         return;
     KillTimer(window, RecountTimer);
     EndRunningJob();
@@ -385,8 +406,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         UpdateUndoEntry(window);
         return TRUE;
     case JobEndedMessage:
-        ShowJobEnd(window);
+        ShowJobEnd(window, wParam != 0);
         UpdateUndoEntry(window);
+        TakeWaitingFilterEdit();
+        return TRUE;
+    case JobCloseMessage:
+        // An Apply made after OK's job ended owns the dialog now.
+        if (IsNewestJob(wParam))
+            EndDialog(window, 0);
         return TRUE;
     case WM_INITMENUPOPUP:
         if (HIWORD(lParam))

@@ -15,7 +15,7 @@ constexpr size_t StatusCapacity = 260;
 
 void ShowStatus() {
     const int32_t phase = jobPhase;
-    const bool passRunning = (phase & 1) != 0;
+    const bool passRunning = phase == PhaseCounting || phase == PhaseApplying;
     if (!passRunning && undoShown) {
         wchar_t text[StatusCapacity] = {};
         FormatText(text, StatusCapacity, LoadText(IDS_UNDO_RESULT), undoRestored.load(),

@@ -153,9 +153,9 @@ void LoadTargetTimes(HANDLE item) {
     FILETIME created = {}, accessed = {}, written = {};
     if (!GetFileTime(item, &created, &accessed, &written))
         return; // the pickers keep what they show
-    jobContext.timeCreated.Store(ToLocalTime(created));
-    jobContext.timeAccessed.Store(ToLocalTime(accessed));
-    jobContext.timeModified.Store(ToLocalTime(written));
+    jobContext.timeCreated.StoreLoaded(ToLocalTime(created), created);
+    jobContext.timeAccessed.StoreLoaded(ToLocalTime(accessed), accessed);
+    jobContext.timeModified.StoreLoaded(ToLocalTime(written), written);
     ShowPickerTimes(jobContext.dialog);
     // Every box is checked now, so every stamp is written: the flags say the same.
     jobContext.useCreated = 1;

@@ -27,7 +27,8 @@ void FormatMoment(const SYSTEMTIME &moment, wchar_t *text, size_t capacity) {
 
 bool UndoAvailable() {
     const int32_t phase = jobPhase;
-    return undoRecord.Count() > 0 && phase != PhaseCounting && phase != PhaseApplying;
+    const UndoRecord *record = undoHistory.Newest();
+    return record && record->Count() > 0 && phase != PhaseCounting && phase != PhaseApplying;
 }
 
 void AddUndoEntry(HWND dialog) {
@@ -43,15 +44,38 @@ void UpdateUndoEntry(HWND dialog) {
         EnableMenuItem(menu, IDM_UNDO, MF_BYCOMMAND | (UndoAvailable() ? MF_ENABLED : MF_GRAYED));
 }
 
+bool UndoFolderPresent() {
+    const UndoRecord *record = undoHistory.Newest();
+    if (!record)
+        return false;
+    if (GetFileAttributesW(record->Folder()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    // Gone, perhaps only for now: the record stays for when it is back.
+    const DWORD code = GetLastError();
+    FileErrorPrompt(PromptNotice, ShownPath(record->Folder()).c_str(), &jobContext, code);
+    return false;
+}
+
 bool ConfirmUndo(HWND dialog) {
+    const UndoRecord *record = undoHistory.Newest();
+    if (!record)
+        return false;
     wchar_t instruction[TextSlotCapacity];
     CopyText(instruction, TextSlotCapacity, LoadText(IDS_UNDO_COMMAND));
     wchar_t moment[2 * MomentCapacity];
-    FormatMoment(undoRecord.AppliedAt(), moment, 2 * MomentCapacity);
+    FormatMoment(record->AppliedAt(), moment, 2 * MomentCapacity);
     // The folder may be long: the question shows it whole.
-    const std::wstring folder = ShownPath(undoRecord.Folder());
+    const std::wstring folder = ShownPath(record->Folder());
     std::wstring question(QuestionCapacity + folder.size(), L'\0');
-    FormatText(&question[0], question.size(), LoadText(IDS_UNDO_QUESTION), undoRecord.Count(),
-               moment, folder.c_str());
+    FormatText(&question[0], question.size(), LoadText(IDS_UNDO_QUESTION), record->Count(), moment,
+               folder.c_str());
+    question.resize(lstrlenW(question.c_str()));
+    // Never a silently incomplete undo: items that could not be recorded are named.
+    if (record->Lost() > 0) {
+        wchar_t lost[TextSlotCapacity];
+        FormatText(lost, TextSlotCapacity, LoadText(IDS_UNDO_LOST), record->Lost());
+        question += L"\n\n";
+        question += lost;
+    }
     return AskYesNo(dialog, instruction, question.c_str());
 }

@@ -195,7 +195,12 @@ INT_PTR CALLBACK TestDialog::Proc(HWND window, UINT message, WPARAM wParam, LPAR
         return TRUE;
     }
     if (message == JobEndedMessage) {
-        ShowJobEnd(window);
+        ShowJobEnd(window, wParam != 0);
+        return TRUE;
+    }
+    if (message == JobCloseMessage) {
+        if (IsNewestJob(wParam))
+            ++self->cancels_;
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
