@@ -4,6 +4,7 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/main_dialog.h"
 #include "vandrel_version.h"
 
@@ -33,10 +34,12 @@ constexpr COLORREF ProductColour = RGB(30, 30, 40);
 constexpr COLORREF LinkColour = RGB(0, 0, 200);
 constexpr COLORREF VersionColour = RGB(80, 80, 80);
 
-HICON LoadProgramIcon(int size) {
-    return static_cast<HICON>(
-        LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_VANDREL), IMAGE_ICON, size, size, 0));
-}
+// The dialog font as the box was created with it, and the resolution it was made for: the
+// box's own fonts are made from it again at another resolution.
+LOGFONTW dialogFont;
+UINT dialogFontDpi = 0;
+
+constexpr int LargeIconSize = 128; // at 96 dots per inch
 
 void SetNoticeLine(HWND window) {
     wchar_t noticeTemplate[256] = {};
@@ -56,29 +59,51 @@ void SetVersionLine(HWND window) {
     SetDlgItemTextW(window, IDC_ABOUT_VERSION, line);
 }
 
-// Gives one control its own variant of the dialog font; on any failure it keeps the dialog font.
-void ApplyFont(HWND window, const FontStyle &style, UniqueGdiObject &owner) {
-    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-    if (!dialogFont)
+// Gives one control its own variant of the dialog font at dpi; on any failure it keeps the font
+// it has.
+void ApplyFont(HWND window, const FontStyle &style, UniqueGdiObject &owner, UINT dpi) {
+    if (!dialogFontDpi)
         return;
-    LOGFONTW font = {};
-    if (GetObjectW(dialogFont, sizeof font, &font) != sizeof font)
-        return;
-    if (style.points != 0) {
-        HDC context = GetDC(window);
-        const int dotsPerInch = GetDeviceCaps(context, LOGPIXELSY);
-        ReleaseDC(window, context);
-        font.lfHeight = FontHeightForPoints(style.points, dotsPerInch);
-    }
+    LOGFONTW font = dialogFont;
+    font.lfHeight = style.points != 0 ? FontHeightForPoints(style.points, static_cast<int>(dpi))
+                                      : MulDiv(font.lfHeight, static_cast<int>(dpi),
+                                               static_cast<int>(dialogFontDpi));
     font.lfWeight = style.weight;
     font.lfItalic = 0;
     font.lfUnderline = style.underline;
     HFONT created = CreateFontIndirectW(&font);
     if (!created)
         return;
-    owner.Reset(created);
     SendDlgItemMessageW(window, style.controlId, WM_SETFONT, reinterpret_cast<WPARAM>(created),
                         FALSE);
+    owner.Reset(created);
+}
+
+// Remembers the dialog font; without one (or unreadable) no control gets a font of its own.
+void ReadDialogFont(HWND window, UINT dpi) {
+    dialogFontDpi = 0;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    if (font && GetObjectW(font, sizeof dialogFont, &dialogFont) == sizeof dialogFont)
+        dialogFontDpi = dpi;
+}
+
+// Icons and fonts of the box, made for dpi; what they replace is destroyed.
+void ShowAtDpi(HWND window, UINT dpi) {
+    HICON large = LoadProgramIcon(ScaleForDpi(LargeIconSize, dpi));
+    SendDlgItemMessageW(window, IDC_ABOUT_ICON, STM_SETIMAGE, IMAGE_ICON,
+                        reinterpret_cast<LPARAM>(large));
+    largeIcon.Reset(large);
+    HICON small = LoadProgramIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    smallIcon.Reset(small);
+    for (size_t i = 0; i < FontCount; ++i)
+        ApplyFont(window, fontStyles[i], boxFonts[i], dpi);
+}
+
+INT_PTR OnAboutDpiChanged(HWND window, UINT dpi, LPARAM suggested) {
+    TakeSuggestedRect(window, suggested);
+    ShowAtDpi(window, dpi);
+    return TRUE;
 }
 
 COLORREF StaticTextColour(int controlId) {
@@ -139,20 +164,15 @@ LONG FontHeightForPoints(int points, int dotsPerInch) {
 }
 
 BOOL InitAboutDialog(HWND window) {
-    largeIcon.Reset(LoadProgramIcon(128));
-    SendDlgItemMessageW(window, IDC_ABOUT_ICON, STM_SETIMAGE, IMAGE_ICON,
-                        reinterpret_cast<LPARAM>(largeIcon.Get()));
-    smallIcon.Reset(LoadProgramIcon(16));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.Get()));
-
     SetDlgItemTextW(window, IDC_ABOUT_PRODUCT, LoadText(IDS_PRODUCT));
     SetDlgItemTextW(window, IDC_ABOUT_MAIL, LoadText(IDS_SUPPORT_MAIL));
     SetDlgItemTextW(window, IDC_ABOUT_HOME, LoadText(IDS_HOMEPAGE));
     SetNoticeLine(window);
     SetVersionLine(window);
 
-    for (size_t i = 0; i < FontCount; ++i)
-        ApplyFont(window, fontStyles[i], boxFonts[i]);
+    const UINT dpi = WindowDpi(window);
+    ReadDialogFont(window, dpi);
+    ShowAtDpi(window, dpi);
     return TRUE;
 }
 
@@ -189,6 +209,8 @@ INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return OnMouseMove(window, lParam);
     case WM_LBUTTONDOWN:
         return HandleLinkClick(window, lParam);
+    case WM_DPICHANGED:
+        return OnAboutDpiChanged(window, LOWORD(wParam), lParam);
     case WM_DESTROY:
         return OnAboutDestroy();
     default:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The shipped program must start on a bare Windows XP: only system DLLs, and none of the
-# entry points that exist from Vista on (those are looked up at run time).
+# entry points that exist from Vista or Windows 10 on (those are looked up at run time).
 set -euo pipefail
 objdump=$1
 exe=$2
@@ -14,9 +14,10 @@ for dll in $dlls; do
         status=1
     fi
 done
-for name in TaskDialogIndirect TaskDialog ChangeWindowMessageFilter ChangeWindowMessageFilterEx; do
+for name in TaskDialogIndirect TaskDialog ChangeWindowMessageFilter ChangeWindowMessageFilterEx \
+    GetDpiForWindow GetSystemMetricsForDpi; do
     if grep -qE "[[:space:]]$name\$" <<<"$imports"; then
-        echo "Vista-only entry point imported: $name"
+        echo "entry point newer than XP imported: $name"
         status=1
     fi
 done

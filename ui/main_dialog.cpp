@@ -13,6 +13,7 @@
 #include "engine/prompt.h"
 #include "engine/undo.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/job_controls.h"
 #include "ui/pickers.h"
 #include "ui/status.h"
@@ -32,7 +33,7 @@ UINT taskbarCreatedMessage = 0;
 // locked, or set from outside): the request keeps the pattern and mode it was made with, and the
 // edit is taken when the job has ended.
 bool filterEditWaiting = false;
-UniqueIcon mainIcon;
+WindowIcons mainIcons;
 
 HWND Dialog() {
     return jobContext.dialog;
@@ -167,9 +168,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     jobContext.useAccessed = 1;
     closeWhenDone = 0;
 
-    mainIcon.Reset(static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_VANDREL),
-                                                 IMAGE_ICON, 32, 32, LR_LOADTRANSPARENT)));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon.Get()));
+    mainIcons.Show(window, WindowDpi(window));
 
     SendDlgItemMessageW(window, IDC_FILTER, EM_LIMITTEXT, PatternCapacity - 1, 0);
     AddUndoEntry(window);
@@ -342,6 +341,14 @@ void OnTimer(HWND window, UINT_PTR id) {
     }
 }
 
+// On a monitor of another scale Windows lays the template out anew; the icons are the
+// program's own.
+void OnDpiChanged(HWND window, UINT dpi, LPARAM suggested) {
+    TakeSuggestedRect(window, suggested);
+    mainIcons.Show(window, dpi);
+    ShowTargetIconAt(window, dpi);
+}
+
 // --- Colours and clean-up ---
 
 INT_PTR OnControlColourStatic(HDC context) {
@@ -353,8 +360,7 @@ void OnDestroy(HWND window) {
     KillTimer(window, RecountTimer);
     // Let the job end before the objects it uses go away; its item under way is finished.
     EndRunningJob();
-    SendMessageW(window, WM_SETICON, ICON_SMALL, 0);
-    mainIcon.Reset();
+    mainIcons.Clear(window);
     ReleaseTargetIcon(window);
     if (ITaskbarList3 *list = taskbarList.exchange(nullptr))
         list->Release();
@@ -423,6 +429,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if ((wParam & 0xFFF0) != IDM_UNDO)
             return FALSE;
         OnUndoCommand(window);
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, LOWORD(wParam), lParam);
         return TRUE;
     case WM_CTLCOLORDLG:
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(StaticBackgroundIndex()));

@@ -15,6 +15,7 @@
 #include "engine/paths.h"
 #include "engine/prompt.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/main_dialog.h"
 #include "ui/pickers.h"
 
@@ -54,13 +55,15 @@ bool RecoverFromUnopenablePath(const wchar_t *path, DWORD code, int atStartup) {
     return false;
 }
 
+// The folder's icon at the size of a large icon at the dialog's resolution.
+void ShowFolderIcon(HWND dialog, const wchar_t *folder, UINT dpi) {
+    HICON icon = ShellIconAtSize(folder, SystemMetricForDpi(SM_CXICON, dpi));
+    SendDlgItemMessageW(dialog, IDC_TARGET_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    targetIcon.Reset(icon);
+}
+
 void ShowTargetIcon(HWND dialog) {
-    SHFILEINFOW info = {};
-    if (!SHGetFileInfoW(jobContext.pickedPath, 0, &info, sizeof info, SHGFI_ICON))
-        info.hIcon = nullptr;
-    SendDlgItemMessageW(dialog, IDC_TARGET_ICON, STM_SETICON, reinterpret_cast<WPARAM>(info.hIcon),
-                        0);
-    targetIcon.Reset(info.hIcon);
+    ShowFolderIcon(dialog, jobContext.pickedPath, WindowDpi(dialog));
 }
 
 void ShowLocationOfRoot(HWND dialog, const wchar_t *root) {
@@ -185,6 +188,12 @@ int BrowseForTarget() {
     SetTargetPath(path, 0, 0);
     autoRecount = 1;
     return 1;
+}
+
+void ShowTargetIconAt(HWND dialog, UINT dpi) {
+    // folder, not pickedPath: a running walk uses pickedPath as its working path.
+    if (jobContext.folder[0])
+        ShowFolderIcon(dialog, jobContext.folder, dpi);
 }
 
 void ReleaseTargetIcon(HWND dialog) {

@@ -12,5 +12,7 @@ int BrowseForTarget();
 // Reads the item's current times into the job record and the three pickers, checks all three
 // pickers and sets the three use flags to match.
 void LoadTargetTimes(HANDLE item);
+// The target folder's icon on control 1001 anew, at the size for dpi dots per inch.
+void ShowTargetIconAt(HWND dialog, UINT dpi);
 // Window destruction: takes the target's icon off control 1001 and destroys it.
 void ReleaseTargetIcon(HWND dialog);

@@ -56,16 +56,16 @@ const std::vector<Control> polishMain = {
     {1008, L"edit", Shown | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 14, 114, 184, 14, L""},
     {1009, L"button", PushButton, 205, 113, 60, 15, L"Przelicz pliki"},
     {1052, L"button", GroupBox, 6, 139, 267, 78, L"Ustaw datę i czas:"},
-    {-1, L"static", Shown | SS_LEFT | WS_GROUP, 14, 151, 250, 8,
+    {-1, L"static", Shown | SS_LEFT | WS_GROUP, 14, 149, 250, 16,
      L"Przytrzymaj klawisz Ctrl, aby zmienić jednocześnie datę i czas wszystkich pól."},
-    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 165, 70, 9, L"Utworzony:"},
-    {1012, L"sysdatetimepick32", Picker, 90, 162, 110, 15, L""},
-    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 181, 70, 8, L"Zmodyfikowany:"},
-    {1013, L"sysdatetimepick32", Picker, 90, 178, 110, 15, L""},
-    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 197, 70, 8, L"Ostatnio używany:"},
-    {1014, L"sysdatetimepick32", Picker, 90, 194, 110, 15, L""},
+    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 169, 70, 9, L"Utworzony:"},
+    {1012, L"sysdatetimepick32", Picker, 90, 166, 110, 15, L""},
+    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 185, 70, 8, L"Zmodyfikowany:"},
+    {1013, L"sysdatetimepick32", Picker, 90, 182, 110, 15, L""},
+    {-1, L"static", Shown | SS_RIGHT | WS_GROUP, 14, 201, 70, 8, L"Ostatnio używany:"},
+    {1014, L"sysdatetimepick32", Picker, 90, 198, 110, 15, L""},
     {1015, L"button", GroupBox, 6, 220, 267, 30, L"Opcje:"},
-    {1016, L"button", CheckBox, 14, 233, 87, 10, L"Uwzględniaj podfoldery"},
+    {1016, L"button", CheckBox, 14, 233, 100, 10, L"Uwzględniaj podfoldery"},
     {1017, L"button", CheckBox, 116, 233, 87, 10, L"Zastosuj do folderów"},
     {1018, L"msctls_progress32", WS_CHILD | PBS_MARQUEE | WS_BORDER, 14, 231, 251, 7, L""},
     {1, L"button", PushButton, 115, 256, 50, 15, L"OK"},
@@ -80,9 +80,9 @@ const std::vector<Control> polishAbout = {
     {9045, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 110, 35, 150, 8,
      L"Copyright © %s autorzy Vandrela"},
     {9050, L"static", Shown | SS_RIGHT | WS_GROUP, 120, 48, 60, 8, L"Pisz na adres:"},
-    {9011, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 185, 48, 81, 8, L""},
+    {9011, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 185, 48, 90, 8, L""},
     {9052, L"static", Shown | SS_RIGHT | WS_GROUP, 120, 58, 60, 8, L"Strona domowa:"},
-    {9015, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 185, 58, 79, 8, L""},
+    {9015, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 185, 58, 90, 8, L""},
     {9044, L"static", Shown | SS_LEFTNOWORDWRAP | WS_GROUP, 110, 80, 280, 24, L"Wersja %s"},
     {9047, L"button", GroupBox, 11, 125, 376, 43, L"Dodatkowe informacje:"},
     {9013, L"static", Shown | SS_LEFT | WS_GROUP, 22, 137, 358, 24,
@@ -142,17 +142,17 @@ const std::vector<Translated> chineseAbout = {
     {9009, 110, 20, 220, 16, L"Vandrel"},
     {9045, 110, 35, 150, 8, L"版权所有 © %s Vandrel 作者"},
     {9050, 120, 48, 60, 8, L"电子邮件："},
-    {9011, 185, 48, 81, 8, L""},
+    {9011, 185, 48, 90, 8, L""},
     {9052, 120, 58, 60, 8, L"主页："},
-    {9015, 185, 58, 79, 8, L""},
+    {9015, 185, 58, 90, 8, L""},
     {9044, 110, 80, 280, 24, L"版本 %s"},
     {9047, 11, 125, 376, 43, L"附加信息："},
     {9013, 22, 137, 358, 24,
      L"本程序是免费软件，可以免费使用，并且只要不收取任何费用，即可任意复制和传播任意数量的副本。"},
 };
 
-// English keeps the Polish layout; only the pickers are as wide as the Chinese ones, for the
-// designator of the 12-hour clock.
+// English keeps the earlier Polish layout; only the pickers are as wide as the Chinese ones, for
+// the designator of the 12-hour clock.
 const std::vector<Translated> englishMain = {
     {1019, 6, 256, 60, 15, L"About..."},
     {-1, 12, 10, 20, 20, nullptr},
@@ -188,7 +188,7 @@ const std::vector<Translated> englishMain = {
     {1020, 223, 256, 50, 15, L"Apply"},
 };
 
-// The notice line and both links are wider than in Polish, so that their English texts fit.
+// The notice line is wider than in Polish, so that its English text fits.
 const std::vector<Translated> englishAbout = {
     {9014, 10, 15, 20, 20, L""},
     {1, 338, 22, 50, 14, L"&OK"},

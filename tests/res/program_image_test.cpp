@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,40 @@ TEST_F(ProgramImageTest, ManifestBindsCommonControls6ForThisProcessorAsInvoker) 
     EXPECT_EQ(1u, CountOf(manifest, "uiAccess=\"false\""));
     // The manifest exists once, under 0x0409 only.
     EXPECT_EQ(std::vector<LANGID>{0x0409}, image.Languages(RT_MANIFEST, MAKEINTRESOURCEW(1)));
+}
+
+// The text between the first `open` and the `close` after it; empty when either is missing.
+std::string Between(const std::string &text, const std::string &open, const std::string &close) {
+    const size_t start = text.find(open);
+    const size_t end = start == std::string::npos ? start : text.find(close, start + open.size());
+    return end == std::string::npos ? ""
+                                    : text.substr(start + open.size(), end - start - open.size());
+}
+
+TEST_F(ProgramImageTest, ManifestDeclaresPerMonitorAwarenessAndTheSystemsItKnows) {
+    ASSERT_TRUE(image.Loaded());
+    const auto data = image.Resource(RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0409);
+    const std::string manifest(data.begin(), data.end());
+    const std::string settings =
+        Between(Between(manifest, "<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">",
+                        "</application>"),
+                "<windowsSettings>", "</windowsSettings>");
+    // Windows 10 from 1607 on reads the list, older systems from 8.1 the single value.
+    EXPECT_EQ(1u, CountOf(settings, "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
+                                    "WindowsSettings\">true/pm</dpiAware>"));
+    EXPECT_EQ(1u, CountOf(settings, "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                                    "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
+    const std::string systems = Between(
+        Between(manifest, "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+                "</compatibility>"),
+        "<application>", "</application>");
+    for (const char *id : {"e2011457-1546-43c5-a5fe-008deee3d3f0",  // Vista
+                           "35138b9a-5d96-4fbd-8e2d-a2440225f93a",  // 7
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",  // 8
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78",  // 8.1
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) // 10 and 11
+        EXPECT_EQ(1u, CountOf(systems, std::string("<supportedOS Id=\"{") + id + "}\"/>")) << id;
+    EXPECT_EQ(5u, CountOf(manifest, "<supportedOS "));
 }
 
 #pragma pack(push, 2)
