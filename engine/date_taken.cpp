@@ -693,11 +693,13 @@ bool ReadMovie(BoundedReader &in, const Box &moov, int *budget, DateTaken *out) 
         uint8_t head[12];
         if (box.end - box.payload < 8 || !in.Read(box.payload, head, 8))
             return false;
+        uint8_t version = head[0];
         uint64_t created = Be32(head + 4);
-        if (head[0] == 1 && !(box.end - box.payload >= 12 && in.Read(box.payload + 4, head, 8)))
-            return false;
-        if (head[0] == 1)
+        if (version == 1) {
+            if (box.end - box.payload < 12 || !in.Read(box.payload + 4, head, 8))
+                return false;
             created = Be64(head);
+        }
         CivilTime t;
         if (created == 0 || !MovieTime(created, &t))
             return false; // zero is what a writer leaves that knew no time
