@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir="$root/build/native"
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$root/tests/native" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake -S "$root/tests/native" -B "$dir" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 fi
 cmake --build "$dir" -j 2 >"$dir/build.log" 2>&1 || { tail -50 "$dir/build.log"; exit 1; }
 

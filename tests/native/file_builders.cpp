@@ -242,9 +242,7 @@ Bytes Heic(const Bytes &tiff, int method) {
     // The mdat follows meta, whose size does not depend on the offset it holds.
     uint32_t mdatPayload = uint32_t(ftyp.size() + meta(0).size() + 8);
     Append(&out, meta(method == 0 ? mdatPayload : 0));
-    Bytes mdat = Bytes(0);
-    if (method == 0)
-        Append(&mdat, item);
+    Bytes mdat = method == 0 ? item : Bytes();
     Append(&mdat, Bytes(16, 0xEE));
     Append(&out, Box("mdat", mdat));
     return out;
@@ -252,28 +250,19 @@ Bytes Heic(const Bytes &tiff, int method) {
 
 Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize) {
     Bytes out = Box("ftyp", Text(std::string("isom\0\0\0\0isommp42", 16)));
-    if (largeSize) {
-        PutBe(&out, 1, 4);
-        Append(&out, Text("mdat"));
+    PutBe(&out, largeSize ? 1 : mdatSize + 8, 4);
+    Append(&out, Text("mdat"));
+    if (largeSize)
         PutBe(&out, mdatSize + 16, 8);
-    } else {
-        PutBe(&out, mdatSize + 8, 4);
-        Append(&out, Text("mdat"));
-    }
     out.resize(out.size() + mdatSize, 0xAB);
     Bytes mvhd;
     PutBe(&mvhd, uint64_t(mvhdVersion) << 24, 4);
-    int field = mvhdVersion == 1 ? 8 : 4;
-    PutBe(&mvhd, created, field);
-    PutBe(&mvhd, created, field);
-    PutBe(&mvhd, 1000, 4);
-    PutBe(&mvhd, 0, field);
-    mvhd.resize(mvhd.size() + 80, 0);
+    PutBe(&mvhd, created, mvhdVersion == 1 ? 8 : 4);
+    mvhd.resize(mvhd.size() + 96, 0); // the rest of the header, which is not read
     Append(&out, Box("moov", Box("mvhd", mvhd)));
     return out;
 }
 
-std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize, bool largeSize) {
-    uint64_t begin = 24 + (largeSize ? 16 : 8);
-    return {begin, begin + mdatSize};
+std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize) {
+    return {32, 32 + mdatSize};
 }

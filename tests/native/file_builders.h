@@ -56,7 +56,7 @@ Bytes Box(const char *type, const Bytes &payload);
 // A movie: ftyp, an mdat of mdatSize bytes (with a 64-bit size when largeSize), then moov.
 Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize = false);
 // Where the mdat payload of Movie() lies.
-std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize, bool largeSize = false);
+std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize);
 
 void Append(Bytes *to, const Bytes &bytes);
 void PutBe(Bytes *to, uint64_t value, int size);
