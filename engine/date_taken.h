@@ -1,0 +1,34 @@
+#pragma once
+// The moment a photo or a video was taken, as the file itself records it: EXIF, IPTC and XMP in
+// JPEG; EXIF in TIFF and the raw formats built on it, in HEIC/HEIF/AVIF and in PNG; the movie
+// header of MP4/MOV/3GP. Pure: no file-system calls, only the reads it asks of a ByteReader.
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/byte_reader.h"
+#include "engine/calendar.h"
+
+// Where the time was found, in the order a JPEG is searched.
+enum class DateSource {
+    None,
+    ExifOriginal,    // EXIF DateTimeOriginal
+    IptcCreated,     // IPTC Date Created with Time Created
+    XmpCreateDate,   // XMP xmp:CreateDate
+    ExifDigitized,   // EXIF DateTimeDigitized
+    XmpExifOriginal, // XMP exif:DateTimeOriginal
+    MovieCreation,   // the creation time of an MP4/MOV movie header
+};
+
+struct DateTaken {
+    CivilTime time; // as recorded: local time, or UTC for a movie
+    bool hasOffset = false;
+    int offsetMinutes = 0; // east of UTC; 0 with hasOffset for a movie's UTC time
+    DateSource source = DateSource::None;
+};
+
+// The most bytes one call reads, whatever the file holds.
+constexpr size_t DateTakenReadBudget = 256 * 1024;
+
+// False when the file holds no valid date: unknown format, no field, only broken fields, or a
+// damaged file. Never reads outside the file and never more than DateTakenReadBudget bytes.
+bool ReadDateTaken(ByteReader &reader, DateTaken *taken);

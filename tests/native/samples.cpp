@@ -1,0 +1,135 @@
+#include "samples.h"
+
+namespace {
+
+const CivilTime Moment{2024, 1, 31, 23, 59, 59};
+const std::string MomentText = "2024:01:31 23:59:59";
+const std::string Packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description ";
+
+std::string XmpAttribute(const std::string &name, const std::string &value) {
+    return Packet + "rdf:about=''\n " + name + "=\"" + value + "\"/></rdf:RDF></x:xmpmeta>";
+}
+
+std::string XmpElement(const std::string &name, const std::string &value) {
+    return Packet + "rdf:about=''><" + name + ">" + value + "</" + name +
+           "></rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+Bytes ExifJpeg(bool little, const std::vector<TextTag> &exif) {
+    return Jpeg({ExifSegment(Tiff(little, exif))});
+}
+
+Bytes Patched(Bytes bytes, size_t at, uint64_t value, int size) {
+    Bytes field;
+    PutBe(&field, value, size);
+    std::copy(field.begin(), field.end(), bytes.begin() + at);
+    return bytes;
+}
+
+const uint64_t MomentSince1904 = 3789590399; // 2024-01-31 23:59:59 UTC
+
+} // namespace
+
+DateTaken Taken(DateSource source, CivilTime time, int offsetMinutes) {
+    DateTaken taken;
+    taken.source = source;
+    taken.time = time;
+    taken.hasOffset = offsetMinutes != NoOffset;
+    taken.offsetMinutes = taken.hasOffset ? offsetMinutes : 0;
+    return taken;
+}
+
+std::vector<Sample> Samples() {
+    using S = DateSource;
+    const DateTaken none;
+    const DateTaken original = Taken(S::ExifOriginal, Moment);
+    CivilTime withMs = Moment;
+    withMs.millisecond = 123;
+    std::vector<Sample> samples = {
+        {"JpegLittleEndianOffsetSubSec",
+         ExifJpeg(true, {{OriginalTag, MomentText},
+                         {OriginalOffsetTag, "+01:00"},
+                         {OriginalSubSecTag, "123"}}),
+         true, Taken(S::ExifOriginal, withMs, 60)},
+        {"JpegBigEndianOffsetSubSec",
+         ExifJpeg(false, {{OriginalTag, "2023:07:04 08:09:10"},
+                          {OriginalOffsetTag, "-05:30"},
+                          {OriginalSubSecTag, "5"}}),
+         true, Taken(S::ExifOriginal, {2023, 7, 4, 8, 9, 10, 500}, -330)},
+        {"JpegBigEndianPlain", ExifJpeg(false, {{OriginalTag, MomentText}}), true, original},
+        {"JpegIptc", Jpeg({IptcSegment("20240131", "235959+0100")}), true,
+         Taken(S::IptcCreated, Moment, 60)},
+        {"JpegIptcDateOnly", Jpeg({IptcSegment("20240131", "")}), true,
+         Taken(S::IptcCreated, {2024, 1, 31, 12})},
+        {"JpegXmpAttribute",
+         Jpeg({XmpSegment(XmpAttribute("xmp:CreateDate", "2024-01-31T23:59:59.25+01:00"))}), true,
+         Taken(S::XmpCreateDate, {2024, 1, 31, 23, 59, 59, 250}, 60)},
+        {"JpegXmpElement", Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2024-01-31T23:59:59Z"))}),
+         true, Taken(S::XmpCreateDate, Moment, 0)},
+        {"JpegInvalidOriginalGivesDigitized",
+         ExifJpeg(true, {{OriginalTag, "2024:01:31 23:59:92"},
+                         {DigitizedTag, "2024:02:01 10:00:00"},
+                         {DigitizedOffsetTag, "+02:00"}}),
+         true, Taken(S::ExifDigitized, {2024, 2, 1, 10}, 120)},
+        {"JpegOnlyLastEditTime", Jpeg({ExifSegment(Tiff(true, {}, {{DateTimeTag, MomentText}}))}),
+         false, none},
+        // The order of the sources: each row holds the next ones too.
+        {"OriginalBeforeIptcAndXmp",
+         Jpeg({ExifSegment(Tiff(true, {{OriginalTag, MomentText}})),
+               IptcSegment("20230101", "120000"),
+               XmpSegment(XmpAttribute("xmp:CreateDate", "2022-02-02T02:02:02"))}),
+         true, original},
+        {"IptcBeforeXmpAndDigitized",
+         Jpeg({ExifSegment(Tiff(true, {{DigitizedTag, "2021:05:05 05:05:05"}})),
+               IptcSegment("20240131", "235959"),
+               XmpSegment(XmpAttribute("xmp:CreateDate", "2022-02-02T02:02:02"))}),
+         true, Taken(S::IptcCreated, Moment)},
+        {"XmpCreateDateBeforeDigitized",
+         Jpeg({ExifSegment(Tiff(false, {{DigitizedTag, "2021:05:05 05:05:05"}})),
+               XmpSegment(XmpElement("xmp:CreateDate", "2024-01-31T23:59:59"))}),
+         true, Taken(S::XmpCreateDate, Moment)},
+        {"DigitizedBeforeXmpOriginal",
+         Jpeg({ExifSegment(Tiff(false, {{DigitizedTag, MomentText}})),
+               XmpSegment(XmpAttribute("exif:DateTimeOriginal", "2022-02-02T02:02:02"))}),
+         true, Taken(S::ExifDigitized, Moment)},
+        {"XmpOriginalLast",
+         Jpeg({XmpSegment(XmpElement("exif:DateTimeOriginal", "2024-01-31T23:59"))}), true,
+         Taken(S::XmpExifOriginal, {2024, 1, 31, 23, 59})},
+        {"TiffLittleEndian", Tiff(true, {{OriginalTag, MomentText}}), true, original},
+        {"TiffBigEndian", Tiff(false, {{OriginalTag, MomentText}}), true, original},
+        {"OlympusRaw", Tiff(true, {{OriginalTag, MomentText}}, {}, 0x4F52), true, original},
+        {"PanasonicRaw", Tiff(true, {{OriginalTag, MomentText}}, {}, 0x55), true, original},
+        {"PngExif", Png(Tiff(false, {{OriginalTag, MomentText}})), true, original},
+        {"HeicExifInMdat",
+         Heic(Tiff(false, {{OriginalTag, MomentText}, {OriginalOffsetTag, "+01:00"}}), 0), true,
+         Taken(S::ExifOriginal, Moment, 60)},
+        {"HeicExifInIdat", Heic(Tiff(true, {{OriginalTag, MomentText}}), 1), true, original},
+        {"Mp4MoovAfterMdat", Movie(0, MomentSince1904, 3000), true,
+         Taken(S::MovieCreation, Moment, 0)},
+        {"MovVersion1", Movie(1, 7776216000, 100), true, // 2150-06-01 12:00:00 UTC
+         Taken(S::MovieCreation, {2150, 6, 1, 12}, 0)},
+        {"Mp4LargeSizeMdat", Movie(0, MomentSince1904, 1000, true), true,
+         Taken(S::MovieCreation, Moment, 0)},
+        {"Mp4ZeroCreation", Movie(0, 0, 100), false, none},
+        {"PlainText", Bytes(100, 'a'), false, none},
+        // Damaged files.
+        {"ExifIfdLoop", Patched(Tiff(false, {{OriginalTag, MomentText}}), 18, 8, 4), false, none},
+        {"ExifIfdPastEnd", Patched(Tiff(false, {{OriginalTag, MomentText}}), 4, 0xFFFFFFF0, 4),
+         false, none},
+        {"ExifTextPastEnd", Patched(Tiff(false, {{OriginalTag, MomentText}}), 36, 0xFFFFFF00, 4),
+         false, none},
+        {"JpegSegmentLengthOne", Patched(ExifJpeg(false, {{OriginalTag, MomentText}}), 12, 1, 2),
+         false, none},
+        {"BoxLargeSizeMax", Patched(Movie(0, MomentSince1904, 100, true), 32, UINT64_MAX, 8), false,
+         none},
+        {"BoxSizeTwo", Patched(Movie(0, MomentSince1904, 100), 24, 2, 4), false, none},
+        {"BoxSizeZeroSwallowsMoov", Patched(Movie(0, MomentSince1904, 100), 24, 0, 4), false, none},
+    };
+    // Broken values count as absent: the next source is taken.
+    for (const char *broken : {"0000:00:00 00:00:00", "                   ", "2024:13:01 10:00:00",
+                               "2023:02:31 10:00:00", "2024:01:31 24:00:00"})
+        samples.push_back({std::string("Broken ") + broken,
+                           ExifJpeg(true, {{OriginalTag, broken}, {DigitizedTag, MomentText}}),
+                           true, Taken(S::ExifDigitized, Moment)});
+    return samples;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The sample files of the parser tests, each with the date a reader of it must find. The
+// mutation run starts from the same files.
+#include <string>
+#include <vector>
+
+#include "engine/date_taken.h"
+#include "file_builders.h"
+
+struct Sample {
+    std::string name;
+    Bytes bytes;
+    bool hasDate;
+    DateTaken expected;
+};
+
+std::vector<Sample> Samples();
+
+// The fields of a time in one value, so a mismatch shows them all.
+inline std::vector<int> Parts(const CivilTime &t) {
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
+}
+
+// A taken time for the expectations: a local time without an offset unless one is given.
+constexpr int NoOffset = 100000;
+DateTaken Taken(DateSource source, CivilTime time, int offsetMinutes = NoOffset);
