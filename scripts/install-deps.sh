@@ -26,6 +26,10 @@ have zip || need+=(zip)
 have unzip || need+=(unzip)
 [ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || need+=(fonts-wqy-microhei)
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)
+have g++ || need+=(g++)
+have fusefat || need+=(fusefat)
+have mkfs.vfat || need+=(dosfstools)
+have fusermount || need+=(fuse)
 
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: $(printf '%s\n' "${need[@]}" | sort -u | tr '\n' ' ')"
@@ -60,7 +64,12 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! emulator_ready; then
         suite=bookworm-backports
         list=/etc/apt/sources.list.d/bookworm-backports.list
         if ! grep -rqs '^[^#]*bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-            echo "deb http://deb.debian.org/debian bookworm-backports main" | $SUDO tee "$list" >/dev/null
+            # The mirror this machine already uses, as its own Debian source names it.
+            mirror=$( (grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
+                grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
+                    sed 's/\[[^]]*\]//' | awk '{print $2}') | grep -v security | head -1)
+            [ -n "$mirror" ] || { echo "no Debian source is configured on this machine"; exit 1; }
+            echo "deb $mirror bookworm-backports main" | $SUDO tee "$list" >/dev/null
         fi
     fi
     $SUDO apt-get update -q >/dev/null
