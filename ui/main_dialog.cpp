@@ -243,8 +243,8 @@ void TakeFilterEdit() {
     filterEditWaiting = false;
     jobContext.ClearCounts();
     ReadPattern();
-    // A filter that covers nothing shows no counts of the one before.
-    if (UpdateEnabling() != 1)
+    // A filter that covers nothing shows no counts of the one before (where there were any).
+    if (UpdateEnabling() != 1 && GetWindowTextLengthW(GetDlgItem(Dialog(), IDC_STATUS)) > 0)
         ShowStatus();
     if (!jobContext.pattern[0]) {
         KillTimer(Dialog(), RecountTimer);

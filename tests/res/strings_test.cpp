@@ -52,6 +52,7 @@ const std::map<int, std::wstring> polishStrings = {
     {46, L"Cofnij ostatnie zastosowanie"},
     {47, L"Przywrócić czasy, które %u elementów miało przed zastosowaniem z %s?\n\n%s"},
     {48, L"Przywrócono: %u, pominięto: %u"},
+    {49, L"Elementów, których czasów nie zapisano i nie da się przywrócić: %u."},
 };
 
 const std::map<int, std::wstring> chineseStrings = {
@@ -84,6 +85,7 @@ const std::map<int, std::wstring> chineseStrings = {
     {46, L"撤销上次应用"},
     {47, L"要将 %u 个项目恢复为 %s 应用之前的时间吗？\n\n%s"},
     {48, L"已恢复：%u，已跳过：%u"},
+    {49, L"此次应用中有 %u 个项目未被记录，无法恢复。"},
 };
 
 const std::map<int, std::wstring> englishStrings = {
@@ -118,6 +120,7 @@ const std::map<int, std::wstring> englishStrings = {
     {46, L"Undo last apply"},
     {47, L"Restore the times that %u items had before the apply of %s?\n\n%s"},
     {48, L"Restored: %u, skipped: %u"},
+    {49, L"%u items of this apply were not recorded and cannot be put back."},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {

@@ -8,10 +8,12 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "app/job_context.h"
 #include "app/text.h"
 #include "common/test_support.h"
+#include "engine/job.h"
 #include "engine/walk.h"
 #include "res/resource.h"
 #include "ui/dialog_harness.h"
@@ -139,6 +141,8 @@ TEST_F(MainDialogRequests, ClearingTheFilterKillsThePendingRecount) {
     run.SetFilter(L"*.log");
     Sleep(1000);
     run.SetFilter(L"");
+    EXPECT_EQ(run.Text(IDC_STATUS), L"Plików: 0") << "the last count is shown cleared";
+    run.MarkStatus();
     Sleep(5500);
     EXPECT_TRUE(run.StatusMarked());
     EXPECT_EQ(jobPhase, PhaseIdle);
@@ -450,7 +454,7 @@ TEST_F(MainDialogRequests, UndoOfTheSystemMenuPutsTheLastApplyBack) {
     ASSERT_TRUE(run.Click(IDC_APPLY));
     ASSERT_TRUE(run.WaitForJobEnd());
     EXPECT_TRUE(enabled());
-    // A second apply replaces the record: undo goes back to the first one's times.
+    // A second apply has its own record: undo goes back to the first one's times.
     SetAllPickers(testsupport::MakeLocalTime(2006, 6, 6, 6, 6, 6));
     {
         SlowItem slow(L"file1.dat", 1500);
@@ -478,9 +482,126 @@ TEST_F(MainDialogRequests, UndoOfTheSystemMenuPutsTheLastApplyBack) {
         EXPECT_TRUE(testsupport::SameTime(shown, Written(dir_ / L"file0.dat")));
         EXPECT_TRUE(enabled());
     }
-    EXPECT_FALSE(enabled()) << "a full undo leaves nothing to undo";
+    EXPECT_TRUE(enabled()) << "the apply before is next";
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(testsupport::SameTime(Written(dir_ / (L"file" + std::to_wstring(i) + L".dat")),
                                           testsupport::LocalToUtc(first)))
             << "item " << i << " not put back";
+}
+
+namespace {
+
+HWND applyingDialog = nullptr;
+std::atomic<bool> applyRaced{false};
+void ApplyBeforeTheClose() {
+    SendMessageW(applyingDialog, WM_COMMAND, IDC_APPLY, 0);
+    applyRaced = true;
+}
+
+} // namespace
+
+TEST_F(MainDialogRequests, AnApplyMadeAfterOksJobEndedKeepsTheDialogOpen) {
+    MakeManyFiles(3);
+    MainDialogRun &run = Start();
+    applyingDialog = run.Window();
+    applyRaced = false;
+    // The Apply comes in the moment between the end of OK's job and its close.
+    beforeCloseRequest = ApplyBeforeTheClose;
+    ASSERT_TRUE(run.Click(IDOK));
+    ASSERT_TRUE(testsupport::PumpUntil([] { return applyRaced.load(); }, 20000));
+    beforeCloseRequest = nullptr;
+    ASSERT_TRUE(testsupport::PumpUntil([] { return !ControllerRunning() && jobPhase == PhaseIdle; },
+                                       20000));
+    EXPECT_FALSE(run.WaitClosed(500)) << "the close of the older job came through";
+    EXPECT_TRUE(run.Enabled(IDC_APPLY)) << "the newer job did not end";
+}
+
+TEST_F(MainDialogRequests, AFilterSetWhileARequestIsOnItsWayWaitsForItsEnd) {
+    MakeManyFiles(3);
+    MainDialogRun &run = Start();
+    const SYSTEMTIME time = testsupport::MakeLocalTime(2004, 4, 4, 4, 4, 4);
+    SetAllPickers(time);
+    run.SetFilter(L"*.dat"); // uncounted: the apply counts first
+    {
+        SlowItem slow(L"file0.dat", 1500);
+        run.MarkStatus();
+        ASSERT_TRUE(run.Click(IDC_APPLY));
+        ASSERT_TRUE(testsupport::PumpUntil([] { return SlowItem::Inside(); }, 20000));
+        ASSERT_EQ(PhaseCounting, jobPhase.load());
+        run.SetFilter(L"*.nomatch");
+        ASSERT_TRUE(run.WaitForJobEnd());
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(testsupport::SameTime(Written(dir_ / (L"file" + std::to_wstring(i) + L".dat")),
+                                          testsupport::LocalToUtc(time)))
+            << "item " << i << " not stamped by the request made for it";
+    EXPECT_STREQ(L"*.nomatch", jobContext.pattern) << "the edit was not taken after the job";
+}
+
+TEST_F(MainDialogRequests, AFilterThatCoversNothingClearsTheCountsShown) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    for (const std::wstring &filter :
+         {std::wstring(L"."), std::wstring(L".."), std::wstring(PatternCapacity + 10, L'x')}) {
+        run.SetFilter(L"*.txt");
+        run.MarkStatus();
+        ASSERT_TRUE(run.Click(IDC_COUNT));
+        ASSERT_TRUE(run.WaitForJobEnd());
+        ASSERT_EQ(L"Plików: 2", run.Text(IDC_STATUS));
+        run.SetFilter(filter);
+        EXPECT_EQ(L"Plików: 0", run.Text(IDC_STATUS)) << filter.size();
+    }
+}
+
+namespace {
+
+// What the status line says at the moment the Count button gets its idle caption back.
+std::wstring statusWhenIdle;
+LRESULT CALLBACK WatchCountCaption(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR) {
+    if (message == WM_SETTEXT && lParam &&
+        LoadText(IDS_COUNT) == std::wstring(reinterpret_cast<const wchar_t *>(lParam)))
+        statusWhenIdle = testsupport::WindowText(GetDlgItem(GetParent(button), IDC_STATUS));
+    return DefSubclassProc(button, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(MainDialogRequests, TheEndStatusIsWrittenBeforeTheCountButtonIsIdleAgain) {
+    MakeTree();
+    MainDialogRun &run = Start();
+    run.RunOnDialogThread([&] { SetWindowSubclass(run.Item(IDC_COUNT), WatchCountCaption, 1, 0); });
+    statusWhenIdle.clear();
+    run.MarkStatus();
+    ASSERT_TRUE(run.Click(IDC_COUNT));
+    ASSERT_TRUE(run.WaitForJobEnd());
+    run.RunOnDialogThread([&] { RemoveWindowSubclass(run.Item(IDC_COUNT), WatchCountCaption, 1); });
+    EXPECT_EQ(run.Text(IDC_STATUS), statusWhenIdle);
+}
+
+TEST_F(MainDialogRequests, PickersLeftAsLoadedWriteTheTargetsExactTimes) {
+    // A time with 100 ns in it, and one in the autumn hour that Warsaw has twice.
+    const uint64_t tick = 1234567;
+    struct Case {
+        FILETIME written;
+    } cases[] = {{testsupport::MakeFileTime(2021, 3, 4, 5, 6, 7)},
+                 {testsupport::MakeFileTime(2023, 10, 29, 1, 30, 0)}};
+    for (Case &c : cases) {
+        ULARGE_INTEGER value = {{c.written.dwLowDateTime, c.written.dwHighDateTime}};
+        value.QuadPart += tick;
+        c.written = {value.LowPart, value.HighPart};
+        const std::wstring file = dir_ / L"exact.txt";
+        WriteTextFile(file);
+        ASSERT_TRUE(testsupport::WriteTimes(file, nullptr, &c.written, &c.written));
+        MainDialogRun run(file);
+        ASSERT_TRUE(testsupport::PumpUntil(
+            [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 20000));
+        run.MarkStatus();
+        ASSERT_TRUE(run.Click(IDC_APPLY));
+        ASSERT_TRUE(run.WaitForJobEnd());
+        testsupport::ItemTimes now = {};
+        ASSERT_TRUE(testsupport::ReadTimes(file, &now));
+        EXPECT_TRUE(testsupport::SameTime(c.written, now.written));
+        EXPECT_TRUE(testsupport::SameTime(c.written, now.accessed));
+    }
 }
