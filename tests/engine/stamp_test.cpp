@@ -71,6 +71,11 @@ TEST(StampArgumentsTest, OpenFlagsFollowTheFolderOptionAndLinks) {
     EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS}, StampOpenFlags(true, FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
               StampOpenFlags(true, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    // A file that is a link is stamped as itself, never the file it points to.
+    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT},
+              StampOpenFlags(false, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT));
+    EXPECT_EQ(DWORD{FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT},
+              StampOpenFlags(true, FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 // The writable route is only for a read-only item whose attribute-only open was refused.
@@ -291,3 +296,21 @@ TEST_F(StampItemTest, PathOf300CharactersIsStampedAndTheCutPathNeverUsed) {
 }
 
 } // namespace
+
+TEST_F(StampItemTest, AFileLinkIsStampedAsItselfNotItsTarget) {
+    TempDir outside;
+    const std::wstring target = outside / L"target.txt";
+    WriteTextFile(target);
+    WriteTimes(target, &originalTime, &originalTime, &originalTime);
+    const std::wstring link = dir / L"link.txt";
+    const DWORD attributes = CreateSymbolicLinkW(link.c_str(), target.c_str(), 0)
+                                 ? GetFileAttributesW(link.c_str())
+                                 : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "no file link can be made here: only the opening flags are tested";
+    SetTimes(nullptr, &modifiedLocal, nullptr);
+    EXPECT_TRUE(StampNamed(L"link.txt"));
+    ItemTimes times;
+    ASSERT_TRUE(ReadTimes(target, &times));
+    EXPECT_TRUE(SameTime(originalTime, times.written)) << "the target outside was stamped";
+}
