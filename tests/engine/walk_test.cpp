@@ -284,3 +284,52 @@ TEST_F(WalkTest, StopFlagSeenAfterAnItemEndsTheWalk) {
 }
 
 } // namespace
+
+namespace {
+std::wstring goneFolder;
+// The folder is removed from outside while the walk is at its first file, as another program
+// would (the walk's own open listing keeps Windows' calls from removing it).
+void RemoveFolderAtFirstItem(const wchar_t *name) {
+    if (goneFolder.empty() || name[0] != L'f')
+        return;
+    using UnixName = char *(CDECL *)(const wchar_t *);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char *folder = unixName ? unixName(goneFolder.c_str()) : nullptr;
+    if (folder) {
+        std::wstring command = L"Z:\\bin\\rm -rf ";
+        for (const char *c = folder; *c; ++c)
+            command += static_cast<wchar_t>(*c);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        HeapFree(GetProcessHeap(), 0, folder);
+    }
+    for (int wait = 0;
+         wait < 250 && GetFileAttributesW(goneFolder.c_str()) != INVALID_FILE_ATTRIBUTES; ++wait)
+        Sleep(20);
+    goneFolder.clear();
+}
+} // namespace
+
+TEST_F(WalkTest, AFolderRemovedWhileItIsWalkedIsReportedOnce) {
+    for (int i = 0; i < 5; ++i)
+        MakeOld(L"x\\f" + std::to_wstring(i) + L".txt");
+    MakeOld(L"y\\later.txt");
+    goneFolder = dir / L"x";
+    if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"))
+        GTEST_SKIP() << "no other program can remove the folder here";
+    beforeWalkItem = RemoveFolderAtFirstItem;
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 5, nullptr, 2000);
+    Walk(L"*.txt", true, true, false);
+    beforeWalkItem = nullptr;
+    const auto &seen = answerer.Seen();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_TRUE(seen[0].Shows(L"Plik: " + dir / L"x"));
+    EXPECT_TRUE(Stamped(L"y\\later.txt")) << "the walk did not go on after the folder";
+}
