@@ -29,6 +29,13 @@ std::wstring ShownPath(const wchar_t *path) {
     return path;
 }
 
+std::wstring JoinPath(const wchar_t *folder, const wchar_t *name) {
+    std::wstring joined = folder;
+    if (joined.empty() || joined.back() != L'\\')
+        joined += L'\\';
+    return joined + name;
+}
+
 std::wstring FullTargetPath(const wchar_t *path) {
     const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
     if (needed == 0)

@@ -11,6 +11,9 @@
 std::wstring ExtendedPath(const wchar_t *path);
 // What the user reads: the path without the extended-length prefix.
 std::wstring ShownPath(const wchar_t *path);
+// folder and name with exactly one backslash between them, also behind a root ("E:\",
+// "\\?\E:\"), which already ends in one.
+std::wstring JoinPath(const wchar_t *folder, const wchar_t *name);
 // The full, tidy form of a target as the user means it ("Y:", ".", "..", a relative name,
 // forward slashes, a trailing backslash), made with GetFullPathNameW and shown without the
 // prefix; no trailing backslash except on a root. Empty when it cannot be made.
