@@ -1,4 +1,4 @@
-// Joining a folder and a name.
+// Joining a folder and a name, and the names that the system takes for devices.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,6 +18,20 @@ TEST(JoinPathTest, OneBackslashBetweenFolderAndName) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(std::wstring(c.joined), JoinPath(c.folder, c.name));
+}
+
+TEST(NamesDeviceTest, DeviceNamesInAnyCaseWithOrWithoutExtension) {
+    const struct {
+        const wchar_t *path;
+        bool device;
+    } cases[] = {
+        {L"C:\\x\\aux.txt", true}, {L"NUL", true},          {L"C:\\x\\Com7.log", true},
+        {L"lpt1", true},           {L"C:\\x\\prn ", true},  {L"C:\\x\\con.a.b", true},
+        {L"C:\\x\\aux1", false},   {L"C:\\x\\com0", false}, {L"C:\\nul\\a.txt", false},
+        {L"C:\\x\\a.aux", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.device, NamesDevice(c.path)) << testing::PrintToString(std::wstring(c.path));
 }
 
 } // namespace
