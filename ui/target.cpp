@@ -129,7 +129,9 @@ int SetTarget(int isPlaceholder, int atStartup) {
             PathRemoveFileSpecW(jobContext.pickedPath);
         } else {
             const DWORD code = full ? GetLastError() : unusable;
-            if (!RecoverFromUnopenablePath(jobContext.pickedPath, code, atStartup))
+            // The prompt looks at the item the open asked for: a name ending in a dot included.
+            const wchar_t *asked = full ? extended.c_str() : jobContext.pickedPath;
+            if (!RecoverFromUnopenablePath(asked, code, atStartup))
                 return 0;
             result = 0;
         }
