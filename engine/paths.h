@@ -11,12 +11,19 @@
 std::wstring ExtendedPath(const wchar_t *path);
 // What the user reads: the path without the extended-length prefix.
 std::wstring ShownPath(const wchar_t *path);
-// The full, tidy form of a target as the user means it ("Y:", ".", "..", a relative name,
-// forward slashes, a trailing backslash), made with GetFullPathNameW and shown without the
-// prefix; no trailing backslash except on a root. Empty when it cannot be made.
-std::wstring FullTargetPath(const wchar_t *path);
-// Folder and name behind exactly one backslash (a drive root's own backslash is not doubled):
-// the system does not tidy extended-length paths.
+// folder and name with exactly one backslash between them, also behind a root ("E:\",
+// "\\?\E:\"), which already ends in one.
 std::wstring JoinPath(const wchar_t *folder, const wchar_t *name);
+// True when the last element of path is a device name (aux, con, nul, prn, com1-com9, lpt1-lpt9,
+// in any case, with or without an extension), which the system opens as that device.
+bool NamesDevice(const wchar_t *path);
+// The full form of a target as the user means it ("Y:", ".", "..", a relative name, forward
+// slashes, a trailing backslash), shown without the prefix; no trailing backslash except on a
+// root. Every name keeps the trailing dots and spaces it was given, so "C:\a." is the item "a.",
+// not "a"; "." and ".." as a whole element are the folder itself and its parent. A path in the
+// extended-length form is taken exactly as given. Answers 0, ERROR_INVALID_NAME for a device
+// name (outside the extended-length form), or ERROR_FILENAME_EXCED_RANGE when the full form
+// cannot be made.
+DWORD FullTargetPath(const wchar_t *path, std::wstring *full);
 // The folder that holds the item at path (a root keeps its backslash); empty when there is none.
 std::wstring ParentPath(const std::wstring &path);

@@ -1,6 +1,7 @@
 #include "engine/prompt.h"
 
 #include "app/handles.h"
+#include "engine/paths.h"
 #include "engine/walk.h"
 #include "res/resource.h"
 
@@ -114,7 +115,7 @@ void BuildPromptTexts(const wchar_t *path, DWORD code, PromptTexts *texts) {
 
     FormatText(texts->footer, PromptTextCapacity, LoadText(IDS_ERROR_CODE), static_cast<int>(code));
     FormatText(texts->content, PromptTextCapacity, LoadText(IDS_ERROR_CONTENT),
-               systemText ? systemText : L"", path);
+               systemText ? systemText : L"", ShownPath(path).c_str());
 
     const DWORD attributes =
         code == ERROR_SHARING_VIOLATION ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;

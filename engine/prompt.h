@@ -14,7 +14,9 @@ enum PromptMode : int {
 };
 
 // Returns 1 (continue / OK), 2 (the second choice) or 0 (nothing could be shown). Asked for on
-// the main dialog's thread, the prompt is owned by the dialog.
+// the main dialog's thread, the prompt is owned by the dialog. path is the one the item was
+// asked for with (the extended-length form included, so that a name ending in a dot is the
+// item looked at); the prompt shows it without the prefix.
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
 // Dialog thread: asks a yes-or-no question owned by the dialog (task dialog on 6.0 and later, a
 // message box before); true for yes.

@@ -141,7 +141,7 @@ bool NeedsWritableRoute(DWORD openError, DWORD attributes) {
 }
 
 bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (FileErrorPrompt(PromptStopJob, ShownPath(path).c_str(), context, code) != IDCANCEL)
+    if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
         return true;
     jobPhase = PhaseStopped;
     return false;

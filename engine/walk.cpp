@@ -79,10 +79,8 @@ void AdvanceProgress(const WalkPass &pass) {
 
 // An item whose full path would be longer than the system takes.
 bool ReportTooLong(const WalkPass &pass, const wchar_t *name) {
-    std::wstring path = pass.path;
-    path += L'\\';
-    path += name;
-    return ReportStampFailure(path.c_str(), pass.context, ERROR_FILENAME_EXCED_RANGE);
+    return ReportStampFailure(JoinPath(pass.path, name).c_str(), pass.context,
+                              ERROR_FILENAME_EXCED_RANGE);
 }
 
 // What the walk does after an item.

@@ -93,11 +93,15 @@ void ShowTarget(HWND dialog) {
         ShowLocationOfRoot(dialog, copy.c_str());
 }
 
-// pickedPath made a full, tidy path, once, before anything reads it ("Y:", ".", a relative name,
-// forward slashes, a trailing backslash). False when that cannot be done or would not fit.
-bool MakePickedPathFull() {
-    const std::wstring full = FullTargetPath(jobContext.pickedPath);
-    return !full.empty() && CopyText(jobContext.pickedPath, PathCapacity, full.c_str()) == S_OK;
+// pickedPath made full, once, before anything reads it ("Y:", ".", a relative name, forward
+// slashes, a trailing backslash), every name kept as given. Answers 0 or the error to report.
+DWORD MakePickedPathFull() {
+    std::wstring full;
+    const DWORD error = FullTargetPath(jobContext.pickedPath, &full);
+    if (error != ERROR_SUCCESS)
+        return error;
+    return CopyText(jobContext.pickedPath, PathCapacity, full.c_str()) == S_OK ? ERROR_SUCCESS
+                                                                               : PathTooLong;
 }
 
 // With the rules of that date, so a July time read in winter still shows its summer hour.
@@ -113,7 +117,8 @@ SYSTEMTIME ToLocalTime(const FILETIME &utc) {
 int SetTarget(int isPlaceholder, int atStartup) {
     int result = isPlaceholder ? 0 : 1;
     UniqueHandle item;
-    const bool full = MakePickedPathFull();
+    const DWORD unusable = MakePickedPathFull();
+    const bool full = unusable == ERROR_SUCCESS;
     const std::wstring extended = ExtendedPath(jobContext.pickedPath);
     const DWORD attributes = full ? GetFileAttributesW(extended.c_str()) : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -126,8 +131,10 @@ int SetTarget(int isPlaceholder, int atStartup) {
             CopyText(jobContext.pattern, PatternCapacity, PathFindFileNameW(jobContext.pickedPath));
             PathRemoveFileSpecW(jobContext.pickedPath);
         } else {
-            const DWORD code = full ? GetLastError() : PathTooLong;
-            if (!RecoverFromUnopenablePath(jobContext.pickedPath, code, atStartup))
+            const DWORD code = full ? GetLastError() : unusable;
+            // The prompt looks at the item the open asked for: a name ending in a dot included.
+            const wchar_t *asked = full ? extended.c_str() : jobContext.pickedPath;
+            if (!RecoverFromUnopenablePath(asked, code, atStartup))
                 return 0;
             result = 0;
         }

@@ -222,6 +222,42 @@ TEST_F(DropOnMainDialog, ADroppedFileBecomesTheTargetAndIsCounted) {
     EXPECT_EQ(1u, jobContext.flatCounts.files.load());
 }
 
+// A dropped name that really ends in a dot or a space is that item: shown, counted and stamped,
+// while its plain twin keeps its times.
+TEST_F(DropOnMainDialog, ANameEndingInADotOrASpaceIsThatItemNotItsTwin) {
+    const std::wstring dotted = second_ + L".", twin = second_ + L"\\c.txt";
+    testsupport::WriteTextFile(dotted + L"\\x.txt");
+    testsupport::WriteTextFile(twin + L" ");
+    const SYSTEMTIME chosen = testsupport::MakeLocalTime(2002, 3, 4, 5, 6, 7);
+    const struct {
+        std::wstring dropped, folder, filter, name, stamped;
+    } cases[] = {
+        {dotted, dotted, L"*.*", L"second.", dotted + L"\\x.txt"},
+        {twin + L" ", second_, L"c.txt ", L"second", twin + L" "},
+    };
+    for (const auto &c : cases) {
+        MarkStatus();
+        EXPECT_EQ(DROPEFFECT_COPY, DragAndDrop(c.dropped));
+        EXPECT_EQ(c.folder, std::wstring(jobContext.folder));
+        EXPECT_EQ(c.filter, Filter());
+        EXPECT_EQ(c.name, WindowText(GetDlgItem(dialog_, IDC_TARGET_NAME)));
+        EXPECT_TRUE(WaitForCount(CountsText(1))) << Shown(Status());
+        for (int id : {IDC_PICK_CREATED, IDC_PICK_MODIFIED, IDC_PICK_ACCESSED})
+            SendDlgItemMessageW(dialog_, id, DTM_SETSYSTEMTIME, GDT_VALID,
+                                reinterpret_cast<LPARAM>(&chosen));
+        MarkStatus();
+        SendMessageW(dialog_, WM_COMMAND, IDC_APPLY, 0);
+        ASSERT_TRUE(testsupport::PumpUntil(
+            [&] { return jobPhase == PhaseIdle && Status() != StatusSentinel; }, 20000));
+        testsupport::ItemTimes stamped = {}, untouched = {};
+        ASSERT_TRUE(testsupport::ReadTimes(c.stamped, &stamped));
+        ASSERT_TRUE(testsupport::ReadTimes(twin, &untouched));
+        const FILETIME chosenUtc = testsupport::LocalToUtc(chosen);
+        EXPECT_TRUE(testsupport::SameTime(stamped.written, chosenUtc)) << Shown(c.dropped);
+        EXPECT_FALSE(testsupport::SameTime(untouched.written, chosenUtc)) << Shown(c.dropped);
+    }
+}
+
 TEST_F(DropOnMainDialog, AnUnopenableFileLeavesThePreviousTargetAndCountsItAgain) {
     DropLockedFileAndExpectThePreviousTarget();
 }

@@ -88,6 +88,20 @@ TEST(PromptTextsTest, SharingViolationLooksAtTheSystemBit) {
     SetFileAttributesW(system.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// The item is looked up by the path it was asked for with, so "sys." is not its plain twin "sys";
+// the text shows that path without the extended-length prefix.
+TEST(PromptTextsTest, SharingViolationLooksAtTheItemWhoseNameEndsInADot) {
+    TempDir dir;
+    const std::wstring dotted = dir / L"sys.";
+    WriteTextFile(dotted);
+    WriteTextFile(dir / L"sys");
+    ASSERT_TRUE(SetFileAttributesW(Native(dotted).c_str(), FILE_ATTRIBUTE_SYSTEM));
+    PromptTexts texts;
+    BuildPromptTexts(Native(dotted).c_str(), 32, &texts);
+    EXPECT_EQ(Text(IDS_HINT_SYSTEM_FILE), texts.hint);
+    EXPECT_EQ(SystemMessage(32) + L"\nPlik: " + dotted, std::wstring(texts.content));
+}
+
 TEST(PromptTextsTest, OtherCodesHaveNoHintAndHighCodesPrintNegative) {
     PromptTexts texts;
     BuildPromptTexts(L"C:\\x", 0, &texts);

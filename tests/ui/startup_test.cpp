@@ -147,6 +147,50 @@ TEST(MainDialogStartup, PathLongerThanTheSystemTakesIsReportedNotCut) {
     ExpectPlaceholder(run);
 }
 
+// A name that really ends in a dot or a space is that item, however the command line names it,
+// and never its plain twin: its times are shown and only it is counted.
+TEST(MainDialogStartup, NameEndingInADotOrASpaceIsThatItemNotItsTwin) {
+    TempDir dir;
+    const std::wstring dotted = dir / L"Photos.", spaced = dir / L"a.txt ";
+    WriteTextFile(dir / L"Photos\\a.txt");
+    WriteTextFile(dir / L"Photos\\b.txt");
+    WriteTextFile(dotted + L"\\c.txt");
+    WriteTextFile(dir / L"a.txt");
+    WriteTextFile(spaced);
+    const SYSTEMTIME own = testsupport::MakeLocalTime(2009, 3, 4, 5, 6, 7);
+    const FILETIME ownUtc = testsupport::LocalToUtc(own);
+    const FILETIME twinUtc = testsupport::MakeFileTime(2001, 1, 1, 1, 1, 1);
+    for (const std::wstring &item : {dotted, spaced})
+        ASSERT_TRUE(testsupport::WriteTimes(item, &ownUtc, &ownUtc, &ownUtc));
+    for (const std::wstring &twin : {dir / L"Photos", dir / L"a.txt"})
+        ASSERT_TRUE(testsupport::WriteTimes(twin, &twinUtc, &twinUtc, &twinUtc));
+    const std::wstring folderName = LastComponent(dir.Path());
+    const struct {
+        std::wstring commandLine, folder, pattern, name;
+    } cases[] = {
+        {L"\"" + dotted + L"\"", dotted, L"*.*", L"Photos."},
+        {dotted, dotted, L"*.*", L"Photos."},
+        {L"\\\\?\\" + dotted, dotted, L"*.*", L"Photos."},
+        {L"\"" + spaced + L"\"", dir.Path(), L"a.txt ", folderName},
+        {spaced, dir.Path(), L"a.txt ", folderName},
+        {L"\\\\?\\" + spaced, dir.Path(), L"a.txt ", folderName},
+    };
+    for (const auto &c : cases) {
+        const std::string shown = testing::PrintToString(c.commandLine);
+        MainDialogRun run(c.commandLine);
+        ASSERT_NE(run.Window(), nullptr) << shown;
+        EXPECT_EQ(std::wstring(jobContext.folder), c.folder) << shown;
+        EXPECT_EQ(std::wstring(jobContext.pattern), c.pattern) << shown;
+        EXPECT_EQ(run.Text(IDC_TARGET_NAME), c.name) << shown;
+        EXPECT_TRUE(uitest::SameDateTime(uitest::PickerTime(run.Item(IDC_PICK_MODIFIED)), own))
+            << shown;
+        ASSERT_TRUE(testsupport::PumpUntil(
+            [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 10000))
+            << shown;
+        EXPECT_EQ(jobContext.flatCounts.files, 1u) << shown;
+    }
+}
+
 // "Close the program" ends the whole process at once with exit code 0: the real program.
 TEST(MainDialogStartup, MissingPathCloseProgramEndsTheProcessWithZero) {
     TempDir dir;

@@ -242,6 +242,25 @@ TEST_F(TargetSelection, PathLongerThanTheSystemTakesIsReportedAndTheTargetStays)
     EXPECT_EQ(run_->Text(IDC_TARGET_NAME), Name(before));
 }
 
+// The system opens a device for such a name, even where a file of that name exists: refused
+// with the notice that names the path as given, and the target stays.
+TEST_F(TargetSelection, DeviceNameIsRefusedAndTheTargetStays) {
+    WriteTextFile(dir_ / L"aux.txt");
+    const std::wstring before = jobContext.folder;
+    for (const std::wstring &device : {dir_ / L"aux.txt", dir_ / L"NUL"}) {
+        std::thread picker([&] { EXPECT_EQ(Pick(device), 0); });
+        HWND notice = uitest::FindThreadDialog(run_->ThreadId(), run_->Window(), 10000);
+        EXPECT_NE(notice, nullptr) << "no notice for " << Name(device).size();
+        if (notice) {
+            EXPECT_NE(uitest::AllTexts(notice).find(device), std::wstring::npos);
+            PostMessageW(notice, WM_COMMAND, IDOK, 0);
+        }
+        picker.join();
+        EXPECT_EQ(std::wstring(jobContext.folder), before);
+        EXPECT_EQ(run_->Text(IDC_TARGET_NAME), Name(before));
+    }
+}
+
 TEST_F(TargetSelection, ReplacedIconsAndStaticBrushesDoNotPileUp) {
     WriteTextFile(dir_ / L"one\\x.txt");
     WriteTextFile(dir_ / L"two\\y.txt");
