@@ -1,0 +1,47 @@
+#pragma once
+// Each item's own new times: the rule that turns an item's current stamps into the ones an apply
+// writes, the shift a picker was moved by, and how a shift reads in the rule row.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+enum TimeRule : int32_t {
+    RuleSetDates = 0,     // every checked stamp gets its picker's time
+    RuleShift = 1,        // every checked stamp moves by how far its picker was moved
+    RuleCopyModified = 2, // every checked stamp gets the item's own modification time
+    RuleCopyCreated = 3,  // every checked stamp gets the item's own creation time
+};
+
+// The stamps in SetFileTime's order.
+enum StampIndex { StampIndexCreated = 0, StampIndexAccessed = 1, StampIndexWritten = 2 };
+constexpr int StampKinds = 3;
+
+struct RuleChoice {
+    TimeRule rule = RuleSetDates;
+    bool use[StampKinds] = {};
+    FILETIME fixed[StampKinds] = {}; // RuleSetDates: the pickers' times (UTC)
+    int64_t shift[StampKinds] = {};  // RuleShift: signed 100 ns ticks
+};
+
+// What one item gets: which stamps are written and with what, whether each changes the item,
+// and whether a shift left the range a file time can show (the item is then not stamped).
+struct RulePlan {
+    bool write[StampKinds] = {};
+    FILETIME value[StampKinds] = {};
+    bool changes[StampKinds] = {};
+    bool outOfRange = false;
+};
+
+// The plan for an item whose stamps are now current (read before anything is changed, so the
+// copy rules never take a value this apply wrote). A stamp copied onto itself is not written.
+RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds]);
+
+// How far a picker showing local time (by the rules of its date) was moved from the exact time
+// loaded into it, in signed 100 ns ticks of elapsed time.
+int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded);
+
+// A shift as the rule row shows it: a sign, the largest unit that is not zero and the one below
+// it ("+1 h 0 min", "\u22123 d 2 h", "+2 min 5 s", "+30 s"); "0" when there is none. Below a
+// second it counts as none.
+std::wstring FormatShift(int64_t ticks);
