@@ -47,9 +47,17 @@ void EndRunningJob() {
     EndJobAndWait();
 }
 
+// A job requested by this dialog whose end it has not yet handled: the filter's edits wait.
+bool jobOnItsWay = false;
+
+void StartJob() {
+    jobOnItsWay = true;
+    StartJobThread();
+}
+
 void RequestCount() {
     jobContext.applyMode = 0;
-    StartJobThread();
+    StartJob();
 }
 
 void RequestApply() {
@@ -69,7 +77,7 @@ void RequestApply() {
         picker.time->Store(time);
     }
     jobContext.applyMode = 1;
-    StartJobThread();
+    StartJob();
 }
 
 void RequestStop() {
@@ -167,6 +175,8 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     jobContext.useModified = 1;
     jobContext.useAccessed = 1;
     closeWhenDone = 0;
+    jobOnItsWay = false;
+    filterEditWaiting = false;
 
     mainIcons.Show(window, WindowDpi(window));
 
@@ -256,14 +266,16 @@ void TakeFilterEdit() {
 }
 
 void OnFilterEdited() {
-    if (ControllerRunning()) {
+    if (jobOnItsWay) {
         filterEditWaiting = true;
         return;
     }
     TakeFilterEdit();
 }
 
+// The end of the last job requested: an edit that waited for it is taken now.
 void TakeWaitingFilterEdit() {
+    jobOnItsWay = false;
     if (filterEditWaiting)
         TakeFilterEdit();
 }
@@ -325,7 +337,7 @@ void OnUndoCommand(HWND window) {
     KillTimer(window, RecountTimer);
     EndRunningJob();
     jobContext.applyMode = UndoMode;
-    StartJobThread();
+    StartJob();
 }
 
 void OnTimer(HWND window, UINT_PTR id) {
