@@ -32,6 +32,14 @@ bool Shifted(const FILETIME &time, int64_t shift, FILETIME *moved) {
     return true;
 }
 
+// A local time to the whole second as UTC, by the rules of its date.
+bool LocalSecondToUtc(SYSTEMTIME local, FILETIME *utc) {
+    local.wMilliseconds = 0;
+    SYSTEMTIME universal = {};
+    return TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) &&
+           SystemTimeToFileTime(&universal, utc);
+}
+
 } // namespace
 
 RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds]) {
@@ -70,12 +78,13 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
 }
 
 int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded) {
-    SYSTEMTIME universal = {};
-    FILETIME picked = {};
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &pickerLocal, &universal) ||
-        !SystemTimeToFileTime(&universal, &picked))
+    SYSTEMTIME universal = {}, loadedLocal = {};
+    FILETIME from = {}, to = {};
+    if (!FileTimeToSystemTime(&loaded, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &loadedLocal) ||
+        !LocalSecondToUtc(loadedLocal, &from) || !LocalSecondToUtc(pickerLocal, &to))
         return 0;
-    return static_cast<int64_t>(Ticks(picked) - Ticks(loaded));
+    return static_cast<int64_t>(Ticks(to) - Ticks(from));
 }
 
 std::wstring FormatShift(int64_t ticks) {

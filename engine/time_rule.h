@@ -38,7 +38,10 @@ struct RulePlan {
 RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds]);
 
 // How far a picker showing local time (by the rules of its date) was moved from the exact time
-// loaded into it, in signed 100 ns ticks of elapsed time.
+// loaded into it, in signed 100 ns ticks of elapsed time. Both ends are taken as local time to
+// the whole second, each converted by the rules of its own date: a picker left as it was loaded
+// shifts nothing, also below a second and in the repeated autumn hour (where the local time
+// names two moments), and a move reads as the whole seconds the user moved it by.
 int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded);
 
 // A shift as the rule row shows it: a sign, the largest unit that is not zero and the one below

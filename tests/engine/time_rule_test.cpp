@@ -51,6 +51,17 @@ TEST(TimeRuleShift, AnHourIsAnHourOfElapsedTimeInWinterSummerAndAcrossTheChange)
     }
 }
 
+TEST(TimeRuleShift, APickerLeftAsLoadedShiftsNothing) {
+    ASSERT_TRUE(RunsInWarsawTime());
+    const FILETIME loaded[] = {
+        FromTicks(Ticks(MakeFileTime(2024, 1, 15, 10, 0, 0)) + 1234567), // below a millisecond
+        MakeFileTime(2024, 10, 27, 0, 30, 0), // 02:30 summer time, the first of the two
+        MakeFileTime(2024, 10, 27, 1, 30, 0), // 02:30 winter time, the second
+    };
+    for (const FILETIME &time : loaded)
+        EXPECT_EQ(0, PickerShift(UtcToLocal(time), time)) << Ticks(time);
+}
+
 TEST(TimeRuleCopy, EachCheckedStampGetsTheItemsOwnOtherStampFromBefore) {
     const FILETIME current[StampKinds] = {FromTicks(100), FromTicks(200), FromTicks(300)};
     const struct {
