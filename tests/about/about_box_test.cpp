@@ -13,6 +13,7 @@
 #include "about/about_test_support.h"
 #include "app/job_context.h"
 #include "app/text.h"
+#include "common/display_support.h"
 #include "common/test_support.h"
 #include "res/resource.h"
 
@@ -44,28 +45,6 @@ LOGFONTW FontOf(HWND window) {
 
 HFONT FontHandleOf(HWND window) {
     return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-}
-
-SIZE IconSize(HICON icon) {
-    SIZE size = {0, 0};
-    ICONINFO info = {};
-    if (!icon || !GetIconInfo(icon, &info))
-        return size;
-    BITMAP bitmap = {};
-    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    size.cx = bitmap.bmWidth;
-    size.cy = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
-    if (info.hbmColor)
-        DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return size;
-}
-
-int ScreenDotsPerInch() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
 }
 
 // What a static asks its parent before it paints: the text colour, background and brush.
@@ -186,18 +165,18 @@ TEST(AboutBox, ShowsTheIconAt128AndTakesItAt16AsItsSmallWindowIcon) {
     ASSERT_NE(nullptr, box.Get());
     const auto large = reinterpret_cast<HICON>(
         SendDlgItemMessageW(box.Get(), IDC_ABOUT_ICON, STM_GETIMAGE, IMAGE_ICON, 0));
-    const SIZE largeSize = IconSize(large);
+    const SIZE largeSize = testsupport::IconSize(large);
     EXPECT_EQ(128, largeSize.cx);
     EXPECT_EQ(128, largeSize.cy);
     const auto small = reinterpret_cast<HICON>(SendMessageW(box.Get(), WM_GETICON, ICON_SMALL, 0));
-    const SIZE smallSize = IconSize(small);
+    const SIZE smallSize = testsupport::IconSize(small);
     EXPECT_EQ(16, smallSize.cx);
     EXPECT_EQ(16, smallSize.cy);
     EXPECT_EQ(nullptr, reinterpret_cast<HICON>(SendMessageW(box.Get(), WM_GETICON, ICON_BIG, 0)));
 }
 
 TEST(AboutBox, GivesProductLinksVersionAndParagraphTheirOwnFonts) {
-    ASSERT_EQ(96, ScreenDotsPerInch()) << "the prefix is expected at 96 dots per inch";
+    ASSERT_EQ(96, testsupport::ScreenDpi()) << "the prefix is expected at 96 dots per inch";
     ModelessAboutBox box;
     ASSERT_NE(nullptr, box.Get());
     const LOGFONTW dialog = FontOf(box.Get());
@@ -247,10 +226,8 @@ TEST(AboutBox, GivesProductLinksVersionAndParagraphTheirOwnFonts) {
 // Run by itself in a child process at another resolution (see AboutBoxScreenResolution): the
 // expected dots per inch come from VANDREL_EXPECTED_DPI, 96 when it is not set.
 TEST(AboutBoxFonts, HeightsOfProductLineAndParagraphFollowTheScreen) {
-    wchar_t expected[16] = {};
-    const int dpi =
-        GetEnvironmentVariableW(L"VANDREL_EXPECTED_DPI", expected, 16) ? _wtoi(expected) : 96;
-    ASSERT_EQ(dpi, ScreenDotsPerInch());
+    const int dpi = testsupport::ExpectedDpi();
+    ASSERT_EQ(dpi, testsupport::ScreenDpi());
     ModelessAboutBox box;
     ASSERT_NE(nullptr, box.Get());
     EXPECT_EQ(dpi == 120 ? -20 : -16, FontOf(box.Item(IDC_ABOUT_PRODUCT)).lfHeight);
@@ -260,38 +237,10 @@ TEST(AboutBoxFonts, HeightsOfProductLineAndParagraphFollowTheScreen) {
 TEST(AboutBoxScreenResolution, ProductLineAndParagraphGrowAt120DotsPerInch) {
     // The prefix's resolution setting is read when a process starts: the font check above runs
     // again in a new copy of this program, with the setting at 120 for as long as it runs.
-    int exitCode = -1;
-    {
-        abouttest::SavedRegistryValue saved(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
-                                            L"LogPixels");
-        const DWORD dpi = 120;
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop",
-                                                 L"LogPixels", REG_DWORD, &dpi, sizeof dpi));
-        SetEnvironmentVariableW(L"VANDREL_EXPECTED_DPI", L"120");
-        wchar_t self[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring commandLine = L"\"" + std::wstring(self) +
-                                   L"\" --gtest_filter=AboutBoxFonts."
-                                   L"HeightsOfProductLineAndParagraphFollowTheScreen";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child = {};
-        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                            nullptr, nullptr, &startup, &child);
-        SetEnvironmentVariableW(L"VANDREL_EXPECTED_DPI", nullptr);
-        ASSERT_TRUE(started);
-        testsupport::PumpUntil(
-            [&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(child.hProcess, &code);
-        exitCode = static_cast<int>(code);
-        if (code == STILL_ACTIVE)
-            TerminateProcess(child.hProcess, 1);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-    }
+    const int exitCode = testsupport::RunSelfAtDpi(
+        120, L"AboutBoxFonts.HeightsOfProductLineAndParagraphFollowTheScreen");
     EXPECT_EQ(0, exitCode) << "the box at 120 dots per inch: product line -20, paragraph -12";
-    EXPECT_EQ(96, ScreenDotsPerInch()) << "this process keeps its resolution";
+    EXPECT_EQ(96, testsupport::ScreenDpi()) << "this process keeps its resolution";
 }
 
 TEST(AboutBox, AnswersEachStaticWithItsTextColourOnTheSystemBackground) {
