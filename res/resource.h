@@ -5,6 +5,7 @@
 
 #define IDD_MAIN 1000
 #define IDD_ABOUT 9000
+#define IDD_PREVIEW 2000
 
 // String table
 #define IDS_PRODUCT 1
@@ -36,6 +37,31 @@
 #define IDS_UNDO_QUESTION 47
 #define IDS_UNDO_RESULT 48
 #define IDS_UNDO_LOST 49
+// The rules of the rule row, in the order of the list (the order of TimeRule)
+#define IDS_RULE_SET 50
+#define IDS_RULE_SHIFT 51
+#define IDS_RULE_COPY_MODIFIED 52
+#define IDS_RULE_COPY_CREATED 53
+#define IDS_RULE_DATE_TAKEN 54
+#define IDS_RULE_NAME_DATE 55
+// End of an apply with a rule other than the first
+#define IDS_STATUS_CHANGED 56
+#define IDS_STATUS_NO_DATE 57
+#define IDS_SHIFT_OUT_OF_RANGE 58
+// The preview window
+#define IDS_PREVIEW_SUMMARY 59
+#define IDS_PREVIEW_NO_DATE 60
+#define IDS_COLUMN_ITEM 61
+#define IDS_COLUMN_NOW 62
+#define IDS_COLUMN_NEW 63
+#define IDS_STAMP_CREATED 64
+#define IDS_STAMP_MODIFIED 65
+#define IDS_STAMP_ACCESSED 66
+#define IDS_MARK_UNCHANGED 67
+#define IDS_MARK_NO_DATE 68
+#define IDS_SAVE_FILTER 69
+#define IDS_SAVE_NAME 70
+#define IDS_SAVE_FAILED 71
 
 // The main dialog's system menu
 #define IDM_UNDO 0x0010
@@ -64,6 +90,19 @@
 #define IDC_TARGET_GROUP 1051
 #define IDC_TIMES_GROUP 1052
 #define IDC_DESCRIPTION 1053
+// The rule row, and the shift shown beside each picker
+#define IDC_RULE_LABEL 1054
+#define IDC_RULE 1055
+#define IDC_PREVIEW 1056
+#define IDC_SHIFT_CREATED 1057
+#define IDC_SHIFT_MODIFIED 1058
+#define IDC_SHIFT_ACCESSED 1059
+
+// Preview window controls
+#define IDC_PREVIEW_SUMMARY 2001
+#define IDC_PREVIEW_LIST 2002
+#define IDC_PREVIEW_APPLY 2003
+#define IDC_PREVIEW_SAVE 2004
 
 // About box controls
 #define IDC_ABOUT_ICON 9014
