@@ -7,6 +7,10 @@ SharedWord jobPhase{PhaseIdle};
 SharedCount processedFiles{0};
 SharedCount processedFolders{0};
 SharedCount progressCount{0};
+SharedCount changedItems{0};
+SharedCount undatedItems{0};
+SharedWord ruleResultShown{0};
+SharedWord previewReady{0};
 std::atomic<HANDLE> walkThread{nullptr};
 SharedWord closeWhenDone{0};
 std::atomic<ITaskbarList3 *> taskbarList{nullptr};
@@ -65,6 +69,13 @@ bool SharedTime::LoadExact(FILETIME *utc) const {
     return true;
 }
 
+bool SharedTime::LoadedExact(FILETIME *utc) const {
+    uint32_t words[Words];
+    Read(words);
+    std::memcpy(utc, words + ExactWord, sizeof *utc);
+    return utc->dwLowDateTime != 0 || utc->dwHighDateTime != 0;
+}
+
 void SharedTime::Store(const SYSTEMTIME &time) {
     uint32_t words[Words];
     Read(words); // only this thread writes: what it reads is current
@@ -103,6 +114,9 @@ void JobContext::Reset() {
     timeCreated.Clear();
     timeModified.Clear();
     timeAccessed.Clear();
+    timeRule = 0;
+    for (SharedTicks &ticks : shift)
+        ticks.Store(0);
     ClearCounts();
     deepTotal = 0;
     flatTotal = 0;

@@ -42,6 +42,8 @@ class SharedTime {
     SYSTEMTIME Load() const;
     // The exact file time, when the value is still the one loaded with it.
     bool LoadExact(FILETIME *utc) const;
+    // The exact file time last loaded, whatever the value is now; false when none was loaded.
+    bool LoadedExact(FILETIME *utc) const;
     void Store(const SYSTEMTIME &time); // one writer: the dialog thread
     void StoreLoaded(const SYSTEMTIME &time, const FILETIME &exact);
     void Clear(); // all zero, nothing loaded
@@ -55,6 +57,21 @@ class SharedTime {
     void Write(const uint32_t *words);
     std::atomic<uint32_t> sequence_{0};
     std::atomic<uint32_t> words_[Words] = {};
+};
+
+// A signed 64-bit value in two words, written by the dialog thread only while no pass runs.
+class SharedTicks {
+  public:
+    int64_t Load() const {
+        return static_cast<int64_t>((uint64_t{high_.load()} << 32) | low_.load());
+    }
+    void Store(int64_t value) {
+        low_ = static_cast<uint32_t>(value);
+        high_ = static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32);
+    }
+
+  private:
+    std::atomic<uint32_t> low_{0}, high_{0};
 };
 
 struct JobContext {
@@ -71,6 +88,10 @@ struct JobContext {
     SharedTime timeCreated;
     SharedTime timeModified;
     SharedTime timeAccessed;
+    // The rule of the rule row (a TimeRule), and for a shift how far each picker was moved, in
+    // 100 ns ticks, in SetFileTime's order: created, accessed, written.
+    SharedWord timeRule{0};
+    SharedTicks shift[3];
     ItemCounts deepCounts;
     ItemCounts flatCounts;
     SharedCount deepTotal{0};
@@ -93,6 +114,14 @@ extern SharedWord jobPhase;
 extern SharedCount processedFiles;
 extern SharedCount processedFolders;
 extern SharedCount progressCount;
+// Items of an apply pass whose times the rule changed, and items it found no date for.
+extern SharedCount changedItems;
+extern SharedCount undatedItems;
+// 1 from the end of an apply with a rule other than the fixed dates until the next job starts:
+// the status line tells how many items changed.
+extern SharedWord ruleResultShown;
+// 1 once a preview pass has listed everything: the dialog shows the list.
+extern SharedWord previewReady;
 extern std::atomic<HANDLE> walkThread;
 extern SharedWord closeWhenDone;
 extern std::atomic<ITaskbarList3 *> taskbarList;

@@ -6,7 +6,9 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/paths.h"
+#include "engine/preview.h"
 #include "engine/prompt.h"
+#include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "engine/walk.h"
 
@@ -134,6 +136,13 @@ void RunWalk(uint32_t job, LPTHREAD_START_ROUTINE walk) {
     walkJob = 0;
 }
 
+// The stamps the pickers' check boxes choose, a bit per stamp in SetFileTime's order.
+uint8_t StampsInUse() {
+    return (jobContext.useCreated ? 1u << StampIndexCreated : 0u) |
+           (jobContext.useAccessed ? 1u << StampIndexAccessed : 0u) |
+           (jobContext.useModified ? 1u << StampIndexWritten : 0u);
+}
+
 // What a stop leaves to repair: partial counts and the sub-folder names on pickedPath.
 void RepairAfterStop(bool countPass) {
     if (countPass)
@@ -190,9 +199,11 @@ JobEnd RunPasses(uint32_t job, bool *locked) {
         } else {
             applyAfterCount = false;
         }
-        // An undo is one pass that stamps like an apply pass, from the record.
+        // An undo is one pass that stamps like an apply pass, from the record. A preview is a
+        // count that also lists what an apply would do.
         const bool undo = jobContext.applyMode == UndoMode;
-        const bool apply = jobContext.applyMode != 0;
+        const bool preview = jobContext.applyMode == PreviewMode;
+        const bool apply = jobContext.applyMode == 1 || undo;
         const int32_t passPhase = apply ? PhaseApplying : PhaseCounting;
         jobPhase = passPhase;
         if (apply)
@@ -205,6 +216,8 @@ JobEnd RunPasses(uint32_t job, bool *locked) {
             SYSTEMTIME now;
             GetLocalTime(&now);
             undoHistory.Begin(ExtendedPath(jobContext.folder).c_str(), now);
+        } else if (preview) {
+            previewList.Begin(StampsInUse());
         }
 
         if (firstPass)
@@ -237,6 +250,10 @@ JobEnd RunPasses(uint32_t job, bool *locked) {
         int32_t phase = passPhase;
         if (!jobPhase.compare_exchange_strong(phase, PhaseDone) && phase == PhaseStopped)
             return EndStopped(!apply);
+        if (preview)
+            previewReady = 1;
+        else if (apply && !undo && RuleIsPerItem(jobContext.timeRule))
+            ruleResultShown = 1;
         jobContext.applyMode = 0;
         return JobEnd::Done;
     }
@@ -252,7 +269,11 @@ void RunJob(uint32_t job, bool closeWhenEnded) {
     if (!Replaced(job)) {
         processedFiles = 0;
         processedFolders = 0;
+        changedItems = 0;
+        undatedItems = 0;
         undoShown = 0;
+        ruleResultShown = 0;
+        previewReady = 0;
         end = RunPasses(job, &locked);
     }
     if (end == JobEnd::Replaced) {

@@ -109,13 +109,20 @@ void BuildPromptTexts(const wchar_t *path, DWORD code, PromptTexts *texts) {
     texts->hint[0] = L'\0';
 
     wchar_t *systemText = nullptr;
-    FormatMessageW(SystemMessageFlags, nullptr, code, UserDefaultLanguage,
-                   reinterpret_cast<wchar_t *>(&systemText), 0, nullptr);
+    if (code != ErrorShiftOutOfRange)
+        FormatMessageW(SystemMessageFlags, nullptr, code, UserDefaultLanguage,
+                       reinterpret_cast<wchar_t *>(&systemText), 0, nullptr);
     UniqueLocalMemory systemMessage(systemText);
+    // Copied: the texts loaded below reuse the slots of LoadText.
+    wchar_t ownMessage[PromptTextCapacity] = {};
+    if (code == ErrorShiftOutOfRange)
+        CopyText(ownMessage, PromptTextCapacity, LoadText(IDS_SHIFT_OUT_OF_RANGE));
+    const wchar_t *message =
+        code == ErrorShiftOutOfRange ? ownMessage : (systemText ? systemText : L"");
 
     FormatText(texts->footer, PromptTextCapacity, LoadText(IDS_ERROR_CODE), static_cast<int>(code));
-    FormatText(texts->content, PromptTextCapacity, LoadText(IDS_ERROR_CONTENT),
-               systemText ? systemText : L"", ShownPath(path).c_str());
+    FormatText(texts->content, PromptTextCapacity, LoadText(IDS_ERROR_CONTENT), message,
+               ShownPath(path).c_str());
 
     const DWORD attributes =
         code == ERROR_SHARING_VIOLATION ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;

@@ -17,6 +17,9 @@ enum PromptMode : int {
 // the main dialog's thread, the prompt is owned by the dialog. path is the one the item was
 // asked for with (the extended-length form included, so that a name ending in a dot is the
 // item looked at); the prompt shows it without the prefix.
+// The program's own error: a shift would move a stamp outside what a file time can hold. The
+// customer bit keeps it apart from every system code.
+constexpr DWORD ErrorShiftOutOfRange = 0x20000000u | 1;
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
 // Dialog thread: asks a yes-or-no question owned by the dialog (task dialog on 6.0 and later, a
 // message box before); true for yes.

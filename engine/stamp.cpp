@@ -4,7 +4,6 @@
 
 #include "app/handles.h"
 #include "app/text.h"
-#include "engine/paths.h"
 #include "engine/prompt.h"
 #include "engine/undo.h"
 
@@ -86,6 +85,23 @@ StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useA
     arguments.accessed = useAccessed ? &accessed : &KeepUnchanged;
     arguments.written = useModified ? &modified : nullptr;
     return arguments;
+}
+
+StampArguments PlanArguments(const RulePlan &plan) {
+    StampArguments arguments;
+    arguments.created = plan.write[StampIndexCreated] ? &plan.value[StampIndexCreated] : nullptr;
+    arguments.accessed =
+        plan.write[StampIndexAccessed] ? &plan.value[StampIndexAccessed] : &KeepUnchanged;
+    arguments.written = plan.write[StampIndexWritten] ? &plan.value[StampIndexWritten] : nullptr;
+    return arguments;
+}
+
+void StampTimes::Fill(RuleChoice *choice) const {
+    const Stamp *stamps[StampKinds] = {&created_, &accessed_, &modified_};
+    for (int stamp = 0; stamp < StampKinds; ++stamp) {
+        choice->use[stamp] = stamps[stamp]->use;
+        choice->fixed[stamp] = stamps[stamp]->utc;
+    }
 }
 
 void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
@@ -178,7 +194,7 @@ void TimesHandle::Close() {
     cleared_ = false;
 }
 
-DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
                    JobContext *context) {
     TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
     if (!item.Valid())
@@ -190,7 +206,6 @@ DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &time
     ItemStamps before = {};
     const bool readBefore =
         recording && GetFileTime(item.Get(), &before.created, &before.accessed, &before.written);
-    const StampArguments arguments = times.Arguments();
     const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();
@@ -203,8 +218,8 @@ DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &time
     return code;
 }
 
-bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
                JobContext *context) {
-    const DWORD code = TryStampItem(path, attributes, times, context);
+    const DWORD code = TryStampItem(path, attributes, arguments, context);
     return code == ERROR_SUCCESS || ReportStampFailure(path, context, code);
 }

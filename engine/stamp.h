@@ -6,6 +6,7 @@
 
 #include "app/handles.h"
 #include "app/job_context.h"
+#include "engine/time_rule.h"
 
 // The three arguments of SetFileTime for the chosen stamps: a switched-off creation or write
 // time is left out (null), a switched-off last-access time is the keep-unchanged marker.
@@ -18,6 +19,8 @@ extern const FILETIME KeepUnchanged;
 StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useAccessed,
                                     const FILETIME &created, const FILETIME &modified,
                                     const FILETIME &accessed);
+// The arguments that write what a rule planned for an item (the plan must outlive them).
+StampArguments PlanArguments(const RulePlan &plan);
 
 // The chosen stamps as UTC file times. A walk keeps one and refreshes it before each item: a
 // picker time is converted again only when the picker changed since.
@@ -25,6 +28,8 @@ class StampTimes {
   public:
     void Refresh(JobContext *context);
     StampArguments Arguments() const;
+    // The stamps in use and the pickers' times, for a rule.
+    void Fill(RuleChoice *choice) const;
 
   private:
     struct Stamp {
@@ -46,11 +51,12 @@ extern StampCalls stampCalls;
 
 // Stamps the item at path (extended-length form) whose attributes the walk found, without asking
 // anything: the code of the step that failed, ERROR_SUCCESS when stamped.
-DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampTimes &times,
+DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
                    JobContext *context);
 // Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
 // when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
-bool StampItem(const wchar_t *path, DWORD attributes, const StampTimes &times, JobContext *context);
+bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
+               JobContext *context);
 
 // Reports an item that cannot be stamped (the path is shown without its prefix); false when
 // the user chose to stop the job.

@@ -42,8 +42,13 @@ bool LocalSecondToUtc(SYSTEMTIME local, FILETIME *utc) {
 
 } // namespace
 
-RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds]) {
+RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds],
+                  const FILETIME *itemDate) {
     RulePlan plan;
+    if (RuleNeedsItemDate(choice.rule) && !itemDate) {
+        plan.noDate = true; // the item keeps every stamp
+        return plan;
+    }
     for (int stamp = 0; stamp < StampKinds; ++stamp) {
         if (!choice.use[stamp])
             continue;
@@ -69,6 +74,10 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
             value = current[source];
             break;
         }
+        case RuleDateTaken:
+        case RuleNameDate:
+            value = *itemDate;
+            break;
         }
         plan.write[stamp] = true;
         plan.value[stamp] = value;

@@ -11,7 +11,19 @@ enum TimeRule : int32_t {
     RuleShift = 1,        // every checked stamp moves by how far its picker was moved
     RuleCopyModified = 2, // every checked stamp gets the item's own modification time
     RuleCopyCreated = 3,  // every checked stamp gets the item's own creation time
+    RuleDateTaken = 4,    // every checked stamp gets the date the photo or video was taken
+    RuleNameDate = 5,     // every checked stamp gets the date in the item's name
 };
+constexpr int TimeRules = 6;
+
+// Whether the rule takes each item's time from the item itself, not from the pickers alone.
+inline bool RuleIsPerItem(int32_t rule) {
+    return rule != RuleSetDates;
+}
+// Whether the rule needs a date found in the item (its content or its name).
+inline bool RuleNeedsItemDate(int32_t rule) {
+    return rule == RuleDateTaken || rule == RuleNameDate;
+}
 
 // The stamps in SetFileTime's order.
 enum StampIndex { StampIndexCreated = 0, StampIndexAccessed = 1, StampIndexWritten = 2 };
@@ -25,17 +37,23 @@ struct RuleChoice {
 };
 
 // What one item gets: which stamps are written and with what, whether each changes the item,
-// and whether a shift left the range a file time can show (the item is then not stamped).
+// and whether a shift left the range a file time can show or the item had no date (the item
+// is then not stamped).
 struct RulePlan {
     bool write[StampKinds] = {};
     FILETIME value[StampKinds] = {};
     bool changes[StampKinds] = {};
     bool outOfRange = false;
+    bool noDate = false;
+    bool Writes() const { return write[0] || write[1] || write[2]; }
+    bool Changes() const { return changes[0] || changes[1] || changes[2]; }
 };
 
 // The plan for an item whose stamps are now current (read before anything is changed, so the
 // copy rules never take a value this apply wrote). A stamp copied onto itself is not written.
-RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds]);
+// itemDate is the date found in the item for the rules that need one; null when none was found.
+RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds],
+                  const FILETIME *itemDate = nullptr);
 
 // How far a picker showing local time (by the rules of its date) was moved from the exact time
 // loaded into it, in signed 100 ns ticks of elapsed time. Both ends are taken as local time to

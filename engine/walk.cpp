@@ -8,8 +8,10 @@
 #include "app/handles.h"
 #include "app/text.h"
 #include "engine/paths.h"
+#include "engine/preview.h"
 #include "engine/prompt.h"
 #include "engine/stamp.h"
+#include "engine/time_rule.h"
 
 std::atomic<uint32_t> latestJob{0};
 std::atomic<uint32_t> stoppedJob{0};
@@ -36,12 +38,15 @@ namespace {
 struct WalkPass {
     JobContext *context;
     bool apply;
+    bool preview; // lists what an apply would do, changing nothing
     bool deep;
     bool stampFolders;
     bool basicFind;
     ItemCounts *counts;
     wchar_t *path;
+    size_t rootLength;
     StampTimes times;
+    RuleChoice rule; // the rule and its shifts; the stamps in use come from times
 };
 
 // ".", ".." and anything with a path separator would leave the folder: such a pattern walks
@@ -86,6 +91,55 @@ bool ReportTooLong(const WalkPass &pass, const wchar_t *name) {
 // What the walk does after an item.
 enum class Step { GoOn, Stop, FolderGone };
 
+// The item's stamps as its folder listed them, before anything of this pass changed them.
+void ListedStamps(const WIN32_FIND_DATAW &entry, FILETIME (&now)[StampKinds]) {
+    now[StampIndexCreated] = entry.ftCreationTime;
+    now[StampIndexAccessed] = entry.ftLastAccessTime;
+    now[StampIndexWritten] = entry.ftLastWriteTime;
+}
+
+// The date the rule takes from the item in the working path; found tells whether it has one.
+DWORD FindItemDate(const WalkPass &, const WIN32_FIND_DATAW &, FILETIME *, bool *found) {
+    *found = false;
+    return ERROR_SUCCESS;
+}
+
+// What the pass's rule gives the item in the working path; the code of a failed read of the item.
+DWORD PlanEntry(WalkPass &pass, const WIN32_FIND_DATAW &entry, RulePlan *plan) {
+    pass.times.Refresh(pass.context);
+    RuleChoice choice = pass.rule;
+    pass.times.Fill(&choice);
+    FILETIME now[StampKinds];
+    ListedStamps(entry, now);
+    FILETIME date = {};
+    bool found = false;
+    if (RuleNeedsItemDate(choice.rule)) {
+        const DWORD code = FindItemDate(pass, entry, &date, &found);
+        if (code != ERROR_SUCCESS)
+            return code;
+    }
+    *plan = PlanItem(choice, now, found ? &date : nullptr);
+    return ERROR_SUCCESS;
+}
+
+// Stamps the item in the working path with what its plan says: nothing at all when the plan
+// writes nothing (no date, or a stamp copied onto itself).
+DWORD StampPlanned(WalkPass &pass, const WIN32_FIND_DATAW &entry) {
+    RulePlan plan;
+    DWORD code = PlanEntry(pass, entry, &plan);
+    if (code != ERROR_SUCCESS)
+        return code;
+    if (plan.outOfRange)
+        return ErrorShiftOutOfRange;
+    if (plan.noDate)
+        ++undatedItems;
+    if (plan.Writes())
+        code = TryStampItem(pass.path, entry.dwFileAttributes, PlanArguments(plan), pass.context);
+    if (code == ERROR_SUCCESS && plan.Changes())
+        ++changedItems;
+    return code;
+}
+
 bool IsNotFound(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
@@ -106,8 +160,7 @@ bool FolderGone(const WalkPass &pass, size_t length) {
 Step StampEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
     if (!AppendElement(pass.path, length, entry.cFileName))
         return ReportTooLong(pass, entry.cFileName) ? Step::GoOn : Step::Stop;
-    pass.times.Refresh(pass.context);
-    const DWORD code = TryStampItem(pass.path, entry.dwFileAttributes, pass.times, pass.context);
+    const DWORD code = StampPlanned(pass, entry);
     Step step = Step::GoOn;
     if (code != ERROR_SUCCESS && IsNotFound(code) && FolderGone(pass, length)) {
         pass.path[length] = L'\0';
@@ -115,6 +168,28 @@ Step StampEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
                                                                                  : Step::Stop;
     } else if (code != ERROR_SUCCESS) {
         step = ReportStampFailure(pass.path, pass.context, code) ? Step::GoOn : Step::Stop;
+    }
+    pass.path[length] = L'\0';
+    return step;
+}
+
+// Lists what an apply would do to the entry of the folder in the working path.
+Step PreviewEntry(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
+    if (!AppendElement(pass.path, length, entry.cFileName))
+        return Step::GoOn; // an apply reports it; a preview, like a count, passes over it
+    RulePlan plan;
+    const DWORD code = PlanEntry(pass, entry, &plan);
+    Step step = Step::GoOn;
+    if (code != ERROR_SUCCESS) {
+        step = ReportStampFailure(pass.path, pass.context, code) ? Step::GoOn : Step::Stop;
+    } else {
+        const wchar_t *relative = pass.path + pass.rootLength;
+        while (*relative == L'\\')
+            ++relative;
+        FILETIME now[StampKinds];
+        ListedStamps(entry, now);
+        previewList.Add(relative, lstrlenW(relative), now, plan,
+                        (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     }
     pass.path[length] = L'\0';
     return step;
@@ -151,6 +226,11 @@ Step WalkFiles(WalkPass &pass, size_t length) {
             hook(entry.cFileName);
         if (!pass.apply) {
             ++pass.counts->files;
+            if (pass.preview) {
+                if (PreviewEntry(pass, length, entry) == Step::Stop)
+                    return Step::Stop;
+                ++processedFiles;
+            }
             continue;
         }
         const Step step = StampEntry(pass, length, entry);
@@ -182,6 +262,11 @@ Step VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry) {
         // Its contents cannot be reached; unless stamping reports the folder anyway, say so.
         if (!ReportTooLong(pass, name))
             return Step::Stop;
+    }
+    if (pass.preview && pass.stampFolders) {
+        if (WalkCancelled() || PreviewEntry(pass, length, entry) == Step::Stop)
+            return Step::Stop;
+        ++processedFolders;
     }
     if (pass.apply && pass.stampFolders) {
         if (WalkCancelled())
@@ -233,12 +318,17 @@ void WalkFolder(JobContext *context) {
     WalkPass pass;
     pass.context = context;
     pass.apply = context->applyMode == 1;
+    pass.preview = context->applyMode == PreviewMode;
+    pass.rule.rule = static_cast<TimeRule>(context->timeRule.load());
+    for (int stamp = 0; stamp < StampKinds; ++stamp)
+        pass.rule.shift[stamp] = context->shift[stamp].Load();
     pass.deep = context->includeSubfolders != 0;
     pass.stampFolders = context->applyToFolders != 0;
     // Windows 6.1 and later list a folder faster without short names and with larger fetches.
     pass.basicFind = IsWindowsAtLeast(6, 1);
     pass.counts = pass.deep ? &context->deepCounts : &context->flatCounts;
     pass.path = path.get();
+    pass.rootLength = root.size();
     WalkLevel(pass, root.size());
 }
 

@@ -6,12 +6,28 @@
 
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/preview.h"
+#include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "res/resource.h"
 
 namespace {
 constexpr size_t StatusCapacity = 260;
+
+// After an apply with a rule of each item's own: how many items changed, and where the rule
+// needs a date, how many had none.
+void ShowRuleResult() {
+    wchar_t text[StatusCapacity] = {};
+    FormatText(text, StatusCapacity, LoadText(IDS_STATUS_CHANGED), changedItems.load(),
+               processedFiles + processedFolders);
+    if (RuleNeedsItemDate(jobContext.timeRule)) {
+        const size_t length = lstrlenW(text);
+        FormatText(text + length, StatusCapacity - length, LoadText(IDS_STATUS_NO_DATE),
+                   undatedItems.load());
+    }
+    SetDlgItemTextW(jobContext.dialog, IDC_STATUS, text);
 }
+} // namespace
 
 void ShowStatus() {
     const int32_t phase = jobPhase;
@@ -23,8 +39,12 @@ void ShowStatus() {
         SetDlgItemTextW(jobContext.dialog, IDC_STATUS, text);
         return;
     }
+    if (!passRunning && ruleResultShown) {
+        ShowRuleResult();
+        return;
+    }
     uint32_t files, folders;
-    if (jobContext.applyMode != 0) {
+    if (jobContext.applyMode != 0 && jobContext.applyMode != PreviewMode) {
         files = processedFiles;
         folders = processedFolders;
     } else {

@@ -32,7 +32,8 @@ bool StampNamed(const std::wstring &name) {
         ExtendedPath((std::wstring(jobContext.pickedPath) + L"\\" + name).c_str());
     StampTimes times;
     times.Refresh(&jobContext);
-    return StampItem(path.c_str(), GetFileAttributesW(path.c_str()), times, &jobContext);
+    return StampItem(path.c_str(), GetFileAttributesW(path.c_str()), times.Arguments(),
+                     &jobContext);
 }
 
 void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed) {

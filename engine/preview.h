@@ -1,0 +1,55 @@
+#pragma once
+// What an apply would do, item by item: the list a preview pass fills on the walk thread and the
+// preview window shows once the pass has ended. Rows and paths are kept in blocks that never
+// move, so a long list grows without copying.
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "engine/time_rule.h"
+
+// The job mode of a preview pass (a count pass that also lists every item).
+constexpr int32_t PreviewMode = 3;
+
+struct PreviewRow {
+    const wchar_t *path; // below the target folder; empty for the target itself
+    FILETIME now[StampKinds];
+    FILETIME next[StampKinds];
+    uint8_t write;   // bit per stamp (StampIndex): the apply writes it
+    uint8_t changes; // bit per stamp: what it writes differs from what the item has
+    uint8_t flags;   // PreviewFolder, PreviewNoDate, PreviewOutOfRange
+};
+constexpr uint8_t PreviewFolder = 1;
+constexpr uint8_t PreviewNoDate = 2;
+constexpr uint8_t PreviewOutOfRange = 4;
+
+class PreviewList {
+  public:
+    // A new pass: the stamps its rule writes (bit per stamp), everything listed before goes.
+    void Begin(uint8_t stamps);
+    void Add(const wchar_t *relative, size_t length, const FILETIME (&now)[StampKinds],
+             const RulePlan &plan, bool folder);
+    size_t Size() const { return rows_.size(); }
+    const PreviewRow &Row(size_t index) const { return rows_[index]; }
+    uint8_t Stamps() const { return stamps_; }
+    uint32_t Changing() const { return changing_; }
+    uint32_t Undated() const { return undated_; }
+    void Clear();
+    size_t BytesReserved() const;
+
+  private:
+    static constexpr size_t BlockCharacters = 32768; // the longest path and its terminator
+    wchar_t *Keep(const wchar_t *text, size_t length);
+    std::deque<PreviewRow> rows_;
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    size_t blockUsed_ = BlockCharacters;
+    uint8_t stamps_ = 0;
+    uint32_t changing_ = 0;
+    uint32_t undated_ = 0;
+};
+
+// Written by the walk of a preview pass, read by the dialog only while no pass runs.
+extern PreviewList previewList;

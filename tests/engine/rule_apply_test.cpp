@@ -1,0 +1,178 @@
+// Applying a rule of each item's own through the controller on real files: a shift, the copy
+// rules, the preview that lists what an apply then does, and undo after it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "app/job_context.h"
+#include "app/text.h"
+#include "common/test_support.h"
+#include "engine/engine_test_support.h"
+#include "engine/job.h"
+#include "engine/preview.h"
+#include "engine/prompt.h"
+#include "engine/time_rule.h"
+#include "engine/undo.h"
+#include "res/resource.h"
+
+using namespace testsupport;
+using namespace enginetest;
+
+namespace {
+
+constexpr int64_t Hour = 36000000000;
+
+int64_t Ticks(const FILETIME &time) {
+    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+FILETIME Moved(const FILETIME &time, int64_t ticks) {
+    const uint64_t value = static_cast<uint64_t>(Ticks(time) + ticks);
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// A tree of items with times of their own, in winter and in summer, to the 100 ns; the pickers
+// choose the write and access stamps (Wine keeps no creation time of its own).
+class RuleApplyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(RunsInWarsawTime());
+        ResetJob();
+        undoHistory.Clear();
+        jobContext.dialog = dialog.Window();
+        const SYSTEMTIME any = MakeLocalTime(2020, 6, 7, 8, 9, 10);
+        SetTimes(nullptr, &any, &any);
+        const struct {
+            const wchar_t *name;
+            FILETIME written, accessed;
+        } items[] = {
+            {L"january.txt", Moved(MakeFileTime(2023, 1, 15, 9, 0, 0), 1234567),
+             MakeFileTime(2023, 2, 1, 0, 0, 1)},
+            {L"july.txt", Moved(MakeFileTime(2023, 7, 15, 9, 0, 0), 7654321),
+             MakeFileTime(2023, 8, 1, 0, 0, 3)},
+            {L"sub\\october.txt", MakeFileTime(2022, 10, 30, 0, 30, 0),
+             MakeFileTime(2022, 11, 2, 0, 0, 5)},
+        };
+        for (const auto &item : items) {
+            WriteTextFile(dir / item.name);
+            ASSERT_TRUE(WriteTimes(dir / item.name, nullptr, &item.accessed, &item.written));
+            ReadTimes(dir / item.name, &before[item.name]);
+        }
+        SetTarget(dir.Path(), L"*.txt");
+        jobContext.includeSubfolders = 1;
+    }
+    void TearDown() override {
+        EndJobAndWait();
+        undoHistory.Clear();
+        previewList.Clear();
+        ResetJob();
+    }
+    void Run(int32_t mode) {
+        jobContext.applyMode = mode;
+        StartJobThread();
+        ASSERT_TRUE(WaitForControllers());
+    }
+    ItemTimes Now(const std::wstring &name) {
+        ItemTimes times = {};
+        ReadTimes(dir / name, &times);
+        return times;
+    }
+    bool AsBefore(const std::wstring &name) {
+        const ItemTimes now = Now(name);
+        return SameTime(now.written, before[name].written) &&
+               SameTime(now.accessed, before[name].accessed);
+    }
+    std::map<std::wstring, ItemTimes> before;
+    TempDir dir;
+    TestDialog dialog;
+};
+
+TEST_F(RuleApplyTest, AShiftMovesEveryItemByTheSameElapsedTimeInWinterAndSummerAndUndoPutsItBack) {
+    jobContext.timeRule = RuleShift;
+    jobContext.shift[StampIndexWritten].Store(Hour);
+    jobContext.shift[StampIndexAccessed].Store(-2 * Hour);
+    Run(1);
+    for (const auto &item : before) {
+        const ItemTimes now = Now(item.first);
+        EXPECT_EQ(Ticks(item.second.written) + Hour, Ticks(now.written)) << item.first.c_str();
+        EXPECT_EQ(Ticks(item.second.accessed) - 2 * Hour, Ticks(now.accessed));
+    }
+    wchar_t status[128];
+    FormatText(status, 128, LoadText(IDS_STATUS_CHANGED), 3u, 3u);
+    EXPECT_EQ(status, dialog.Text(IDC_STATUS));
+    Run(UndoMode);
+    for (const auto &item : before)
+        EXPECT_TRUE(AsBefore(item.first)) << item.first.c_str();
+}
+
+TEST_F(RuleApplyTest, CopyRulesGiveEachItemItsOwnOtherStampAsItWasBefore) {
+    // Access := modification, and modification onto itself is left alone.
+    jobContext.timeRule = RuleCopyModified;
+    Run(1);
+    for (const auto &item : before) {
+        const ItemTimes now = Now(item.first);
+        EXPECT_TRUE(SameTime(item.second.written, now.written)) << item.first.c_str();
+        EXPECT_TRUE(SameTime(item.second.written, now.accessed)) << item.first.c_str();
+    }
+    // Modification := creation as the folder listed it before the apply.
+    std::map<std::wstring, FILETIME> listed;
+    for (const auto &item : before) {
+        WIN32_FIND_DATAW found;
+        FindClose(FindFirstFileW((dir / item.first).c_str(), &found));
+        listed[item.first] = found.ftCreationTime;
+    }
+    jobContext.useAccessed = 0;
+    jobContext.timeRule = RuleCopyCreated;
+    Run(1);
+    for (const auto &item : before)
+        EXPECT_TRUE(SameTime(listed[item.first], Now(item.first).written)) << item.first.c_str();
+}
+
+TEST_F(RuleApplyTest, ThePreviewChangesNothingAndListsExactlyWhatTheApplyThenDoes) {
+    jobContext.timeRule = RuleShift;
+    jobContext.shift[StampIndexWritten].Store(-3 * 24 * Hour - 7);
+    jobContext.applyToFolders = 1;
+    Run(PreviewMode);
+    for (const auto &item : before)
+        EXPECT_TRUE(AsBefore(item.first)) << item.first.c_str();
+    ASSERT_EQ(4u, previewList.Size()) << "three files and the sub-folder";
+    EXPECT_EQ(4u, previewList.Changing());
+    EXPECT_EQ(3u, jobContext.deepCounts.files.load()) << "a preview counts as a count does";
+    const uint8_t stamps = (1u << StampIndexWritten) | (1u << StampIndexAccessed);
+    EXPECT_EQ(stamps, previewList.Stamps());
+    Run(1);
+    for (size_t i = 0; i < previewList.Size(); ++i) {
+        const PreviewRow &row = previewList.Row(i);
+        const ItemTimes now = Now(row.path);
+        EXPECT_TRUE(SameTime(row.next[StampIndexWritten], now.written)) << row.path;
+        EXPECT_EQ(Ticks(row.now[StampIndexWritten]) - 3 * 24 * Hour - 7,
+                  Ticks(row.next[StampIndexWritten]));
+        if (!(row.flags & PreviewFolder)) { // reading a folder moves its access time
+            EXPECT_TRUE(SameTime(row.next[StampIndexAccessed], now.accessed)) << row.path;
+        }
+    }
+}
+
+TEST_F(RuleApplyTest, AShiftOutOfRangeIsAnItemErrorThatContinueSkips) {
+    // 310 years back leaves 1601 behind for an item of 1905 only.
+    const FILETIME early = MakeFileTime(1905, 1, 2, 0, 0, 0);
+    ASSERT_TRUE(WriteTimes(dir / L"july.txt", nullptr, nullptr, &early));
+    ASSERT_TRUE(SameTime(early, Now(L"july.txt").written));
+    jobContext.useAccessed = 0;
+    jobContext.timeRule = RuleShift;
+    jobContext.shift[StampIndexWritten].Store(-310 * 8766 * Hour);
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
+    Run(1);
+    const auto &seen = answerer.Seen();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_TRUE(seen[0].Shows(LoadText(IDS_SHIFT_OUT_OF_RANGE)));
+    EXPECT_TRUE(SameTime(early, Now(L"july.txt").written));
+    wchar_t status[128];
+    FormatText(status, 128, LoadText(IDS_STATUS_CHANGED), 2u, 3u);
+    EXPECT_EQ(status, dialog.Text(IDC_STATUS)) << "the other items are stamped";
+}
+
+} // namespace
