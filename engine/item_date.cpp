@@ -1,0 +1,111 @@
+#include "engine/item_date.h"
+
+#include "app/handles.h"
+#include "engine/date_taken.h"
+#include "engine/name_date.h"
+
+namespace {
+
+constexpr int64_t TicksPerMinute = 60LL * 10000000;
+// The years a SYSTEMTIME can hold.
+constexpr int MinYear = 1601;
+constexpr int MaxYear = 30827;
+// Given as the last-access time, this tells the system not to update it for the rest of the
+// handle's life.
+const FILETIME NoAccessUpdates = {0xFFFFFFFF, 0xFFFFFFFF};
+
+bool ToSystemTime(const CivilTime &t, SYSTEMTIME *system) {
+    // Checked first: a field cast to WORD could otherwise wrap into a valid one.
+    if (!IsValidCivilTime(t, MinYear, MaxYear))
+        return false;
+    *system = {};
+    system->wYear = static_cast<WORD>(t.year);
+    system->wMonth = static_cast<WORD>(t.month);
+    system->wDay = static_cast<WORD>(t.day);
+    system->wHour = static_cast<WORD>(t.hour);
+    system->wMinute = static_cast<WORD>(t.minute);
+    system->wSecond = static_cast<WORD>(t.second);
+    system->wMilliseconds = static_cast<WORD>(t.millisecond);
+    return true;
+}
+
+bool SameTime(const FILETIME &a, const FILETIME &b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+} // namespace
+
+bool FileByteReader::Read(uint64_t offset, void *buffer, size_t size) {
+    // Counted before reading: a read that fails half way has still cost its bytes.
+    if (size > DateTakenReadBudget - used_)
+        return false;
+    used_ += size;
+    if (offset > static_cast<uint64_t>(INT64_MAX))
+        return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN))
+        return false;
+    DWORD read = 0;
+    return ReadFile(file_, buffer, static_cast<DWORD>(size), &read, nullptr) && read == size;
+}
+
+uint64_t FileByteReader::Size() {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+}
+
+bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, FILETIME *utc) {
+    SYSTEMTIME civil;
+    if (!ToSystemTime(time, &civil))
+        return false;
+    if (!hasOffset) {
+        // With the rules of the date itself, not the offset in force today.
+        SYSTEMTIME universal;
+        return TzSpecificLocalTimeToSystemTime(nullptr, &civil, &universal) &&
+               SystemTimeToFileTime(&universal, utc);
+    }
+    FILETIME asUtc;
+    if (!SystemTimeToFileTime(&civil, &asUtc))
+        return false;
+    LARGE_INTEGER ticks;
+    ticks.LowPart = asUtc.dwLowDateTime;
+    ticks.HighPart = static_cast<LONG>(asUtc.dwHighDateTime);
+    ticks.QuadPart -= offsetMinutes * TicksPerMinute;
+    if (ticks.QuadPart < 0)
+        return false; // before 1601 in UTC
+    utc->dwLowDateTime = ticks.LowPart;
+    utc->dwHighDateTime = static_cast<DWORD>(ticks.HighPart);
+    return true;
+}
+
+DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found) {
+    *found = false;
+    // The right to write attributes is what lets this handle keep the last-access time; without
+    // it the read would move that time, so there is no read-only fallback.
+    UniqueHandle file(CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return GetLastError();
+    FILETIME before = {};
+    const bool known = GetFileTime(file.Get(), nullptr, &before, nullptr) != FALSE;
+    SetFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
+
+    FileByteReader reader(file.Get());
+    DateTaken taken;
+    const bool read = ReadDateTaken(reader, &taken);
+
+    // Some systems update the access time by rules of their own whatever the handle asked: put
+    // back the time the file had.
+    FILETIME after;
+    if (known && GetFileTime(file.Get(), nullptr, &after, nullptr) && !SameTime(before, after))
+        SetFileTime(file.Get(), nullptr, &before, nullptr);
+    *found = read && CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, utc);
+    return ERROR_SUCCESS;
+}
+
+bool NameDateOf(const wchar_t *name, FILETIME *utc) {
+    CivilTime time;
+    return ReadNameDate(name, &time) && CivilToFileTime(time, false, 0, utc);
+}

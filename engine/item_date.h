@@ -1,0 +1,38 @@
+#pragma once
+// The date an item carries in itself: the moment a photo or video was taken, read from the file
+// without changing anything about it (its last-access time included), and the date in its name.
+// Both as the UTC time a stamp takes.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "engine/byte_reader.h"
+#include "engine/calendar.h"
+
+// The bytes of an open file for the parsers: each read exactly the bytes asked for, and never
+// more than DateTakenReadBudget bytes in all.
+class FileByteReader : public ByteReader {
+  public:
+    explicit FileByteReader(HANDLE file) : file_(file) {}
+    bool Read(uint64_t offset, void *buffer, size_t size) override;
+    uint64_t Size() override; // 0 when the size cannot be read
+    uint64_t BytesRead() const { return used_; }
+
+  private:
+    HANDLE file_;
+    uint64_t used_ = 0;
+};
+
+// A recorded time as UTC: with an offset east of UTC, the civil time less that offset (a movie's
+// UTC time has offset 0); without one, local time of this computer by the rules of its own date.
+// False for a time that cannot be a FILETIME.
+bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, FILETIME *utc);
+
+// Looks inside the file at path (extended-length form) for the moment it was taken. Returns the
+// error of the open when the file cannot be opened with the right to keep its last-access time;
+// otherwise ERROR_SUCCESS, with found telling whether the file holds a date. The file, its
+// last-write and last-access times are left as they were.
+DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found);
+
+// The date and time in the name of an item, as local time by the rules of that date.
+bool NameDateOf(const wchar_t *name, FILETIME *utc);
