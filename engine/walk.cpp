@@ -7,6 +7,7 @@
 
 #include "app/handles.h"
 #include "app/text.h"
+#include "engine/item_date.h"
 #include "engine/paths.h"
 #include "engine/preview.h"
 #include "engine/prompt.h"
@@ -98,10 +99,18 @@ void ListedStamps(const WIN32_FIND_DATAW &entry, FILETIME (&now)[StampKinds]) {
     now[StampIndexWritten] = entry.ftLastWriteTime;
 }
 
-// The date the rule takes from the item in the working path; found tells whether it has one.
-DWORD FindItemDate(const WalkPass &, const WIN32_FIND_DATAW &, FILETIME *, bool *found) {
+// The date the rule takes from the item in the working path; found tells whether it has one. A
+// folder holds no photo of its own.
+DWORD FindItemDate(const WalkPass &pass, const WIN32_FIND_DATAW &entry, FILETIME *date,
+                   bool *found) {
     *found = false;
-    return ERROR_SUCCESS;
+    if (pass.rule.rule == RuleNameDate) {
+        *found = NameDateOf(entry.cFileName, date);
+        return ERROR_SUCCESS;
+    }
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ERROR_SUCCESS;
+    return ReadItemDateTaken(pass.path, date, found);
 }
 
 // What the pass's rule gives the item in the working path; the code of a failed read of the item.

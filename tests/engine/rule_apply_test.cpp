@@ -16,6 +16,7 @@
 #include "engine/prompt.h"
 #include "engine/time_rule.h"
 #include "engine/undo.h"
+#include "native/file_builders.h"
 #include "res/resource.h"
 
 using namespace testsupport;
@@ -173,6 +174,47 @@ TEST_F(RuleApplyTest, AShiftOutOfRangeIsAnItemErrorThatContinueSkips) {
     wchar_t status[128];
     FormatText(status, 128, LoadText(IDS_STATUS_CHANGED), 2u, 3u);
     EXPECT_EQ(status, dialog.Text(IDC_STATUS)) << "the other items are stamped";
+}
+
+TEST_F(RuleApplyTest,
+       DateTakenStampsEachPhotoAndVideoWithItsOwnDateAndLeavesTheRestAndAccessTimes) {
+    const FILETIME epoch1904 = MakeFileTime(1904, 1, 1, 0, 0, 0),
+                   clipTaken = MakeFileTime(2020, 5, 6, 7, 8, 9);
+    const Bytes photo = Jpeg({ExifSegment(Tiff(false, {{OriginalTag, "2024:01:31 23:59:59"}}))});
+    const Bytes clip = Movie(1, (Ticks(clipTaken) - Ticks(epoch1904)) / 10000000, 4096);
+    const std::map<std::wstring, FILETIME> taken = {
+        {L"photo.jpg", LocalToUtc(MakeLocalTime(2024, 1, 31, 23, 59, 59))},
+        {L"sub\\clip.mp4", clipTaken},
+    };
+    for (const auto &file :
+         {std::make_pair(L"photo.jpg", photo), std::make_pair(L"sub\\clip.mp4", clip)}) {
+        WriteTextFile(dir / file.first, std::string(file.second.begin(), file.second.end()));
+        const FILETIME old = MakeFileTime(2001, 2, 3, 4, 5, 6);
+        ASSERT_TRUE(WriteTimes(dir / file.first, nullptr, &old, &old));
+        ReadTimes(dir / file.first, &before[file.first]);
+    }
+    SetTarget(dir.Path(), L"*");
+    jobContext.useAccessed = 0;
+    jobContext.timeRule = RuleDateTaken;
+    Run(PreviewMode);
+    for (const auto &item : before)
+        EXPECT_TRUE(AsBefore(item.first)) << "the preview changed " << item.first.c_str();
+    EXPECT_EQ(3u, previewList.Undated());
+    Run(1);
+    for (const auto &item : before) {
+        const auto photo = taken.find(item.first);
+        if (photo == taken.end()) {
+            EXPECT_TRUE(AsBefore(item.first)) << item.first.c_str();
+            continue;
+        }
+        const ItemTimes now = Now(item.first);
+        EXPECT_TRUE(SameTime(photo->second, now.written)) << item.first.c_str();
+        EXPECT_TRUE(SameTime(item.second.accessed, now.accessed)) << "access time moved";
+    }
+    EXPECT_EQ(3u, undatedItems.load());
+    Run(UndoMode);
+    for (const auto &item : before)
+        EXPECT_TRUE(AsBefore(item.first)) << item.first.c_str();
 }
 
 } // namespace
