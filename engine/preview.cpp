@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/text.h"
+
 PreviewList previewList;
 
 void PreviewList::Begin(uint8_t stamps) {
@@ -56,4 +58,73 @@ void PreviewList::Add(const wchar_t *relative, size_t length, const FILETIME (&n
 
 size_t PreviewList::BytesReserved() const {
     return rows_.size() * sizeof(PreviewRow) + blocks_.size() * BlockCharacters * sizeof(wchar_t);
+}
+
+namespace {
+
+std::string Utf8(const std::wstring &text) {
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                            size, nullptr, nullptr);
+    return bytes;
+}
+
+// A field quoted where it holds a separator, a quote or a line break.
+void AppendField(std::string *line, const std::wstring &field) {
+    const std::string bytes = Utf8(field);
+    if (bytes.find_first_of(",\"\r\n") == std::string::npos) {
+        *line += bytes;
+        return;
+    }
+    *line += '"';
+    for (char c : bytes) {
+        if (c == '"')
+            *line += '"';
+        *line += c;
+    }
+    *line += '"';
+}
+
+} // namespace
+
+std::wstring IsoLocalTime(const FILETIME &utc) {
+    SYSTEMTIME universal = {}, local = {};
+    if (!FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return std::wstring();
+    wchar_t text[32];
+    FormatText(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+               local.wHour, local.wMinute, local.wSecond);
+    return text;
+}
+
+std::string PreviewCsv(const PreviewList &list, const std::vector<std::wstring> &header) {
+    std::string csv = "\xEF\xBB\xBF";
+    std::string line;
+    for (const std::wstring &name : header) {
+        if (!line.empty())
+            line += ',';
+        std::string field;
+        AppendField(&field, name);
+        line += field;
+    }
+    csv += line + "\r\n";
+    for (size_t i = 0; i < list.Size(); ++i) {
+        const PreviewRow &row = list.Row(i);
+        std::string fields;
+        AppendField(&fields, row.path);
+        for (int stamp : PreviewStampOrder) {
+            if (!(list.Stamps() & (1u << stamp)))
+                continue;
+            fields += ',' + Utf8(IsoLocalTime(row.now[stamp]));
+            fields += ',' + Utf8(IsoLocalTime(row.next[stamp]));
+        }
+        csv += fields + "\r\n";
+    }
+    return csv;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/time_rule.h"
@@ -50,6 +51,16 @@ class PreviewList {
     uint32_t changing_ = 0;
     uint32_t undated_ = 0;
 };
+
+// The stamps in the order the list shows them: created, modified, last accessed.
+constexpr int PreviewStampOrder[StampKinds] = {StampIndexCreated, StampIndexWritten,
+                                               StampIndexAccessed};
+
+// A time as ISO 8601 local time to the second, by the rules of its own date.
+std::wstring IsoLocalTime(const FILETIME &utc);
+// The list as a spreadsheet opens it: UTF-8 with a byte-order mark, the header, then one line
+// per item: its path, then for each stamp in use its time now and its new time.
+std::string PreviewCsv(const PreviewList &list, const std::vector<std::wstring> &header);
 
 // Written by the walk of a preview pass, read by the dialog only while no pass runs.
 extern PreviewList previewList;

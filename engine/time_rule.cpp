@@ -96,6 +96,21 @@ int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded) {
     return static_cast<int64_t>(Ticks(to) - Ticks(from));
 }
 
+int64_t LocalDifference(const SYSTEMTIME &from, const SYSTEMTIME &to) {
+    FILETIME start = {}, end = {};
+    if (!LocalSecondToUtc(from, &start) || !LocalSecondToUtc(to, &end))
+        return 0;
+    return static_cast<int64_t>(Ticks(end) - Ticks(start));
+}
+
+bool MoveLocal(const SYSTEMTIME &local, int64_t ticks, SYSTEMTIME *moved) {
+    SYSTEMTIME universal = {};
+    FILETIME from = {}, to = {};
+    return LocalSecondToUtc(local, &from) && Shifted(from, ticks, &to) &&
+           FileTimeToSystemTime(&to, &universal) &&
+           SystemTimeToTzSpecificLocalTime(nullptr, &universal, moved);
+}
+
 std::wstring FormatShift(int64_t ticks) {
     const bool negative = ticks < 0;
     // The magnitude in whole seconds, without overflowing at the most negative value.

@@ -62,6 +62,12 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
 // names two moments), and a move reads as the whole seconds the user moved it by.
 int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded);
 
+// The elapsed time from one local time to another, to the whole second, each by its own date's
+// rules (signed 100 ns ticks).
+int64_t LocalDifference(const SYSTEMTIME &from, const SYSTEMTIME &to);
+// A local time moved by an elapsed time; false when that leaves what a file time can show.
+bool MoveLocal(const SYSTEMTIME &local, int64_t ticks, SYSTEMTIME *moved);
+
 // A shift as the rule row shows it: a sign, the largest unit that is not zero and the one below
 // it ("+1 h 0 min", "\u22123 d 2 h", "+2 min 5 s", "+30 s"); "0" when there is none. Below a
 // second it counts as none.

@@ -6,7 +6,7 @@ objdump=$1
 exe=$2
 imports=$("$objdump" -p "$exe")
 dlls=$(grep 'DLL Name:' <<<"$imports" | awk '{print tolower($3)}' | sort -u)
-allowed=" kernel32.dll user32.dll gdi32.dll comctl32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll uxtheme.dll advapi32.dll msvcrt.dll "
+allowed=" kernel32.dll user32.dll gdi32.dll comctl32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll comdlg32.dll uxtheme.dll advapi32.dll msvcrt.dll "
 status=0
 for dll in $dlls; do
     if [[ "$allowed" != *" $dll "* ]]; then

@@ -9,7 +9,7 @@
 
 void ShowJobControls(HWND dialog, bool locked) {
     SendDlgItemMessageW(dialog, IDC_FILTER, EM_SETREADONLY, locked, 0);
-    for (int id : {IDC_SUBFOLDERS, IDC_APPLY_TO_FOLDERS, IDOK, IDC_APPLY})
+    for (int id : {IDC_SUBFOLDERS, IDC_APPLY_TO_FOLDERS, IDOK, IDC_APPLY, IDC_RULE, IDC_PREVIEW})
         EnableWindow(GetDlgItem(dialog, id), !locked);
     EnableWindow(GetDlgItem(dialog, IDC_COUNT), TRUE);
     ShowWindow(GetDlgItem(dialog, IDC_BROWSE), locked ? SW_HIDE : SW_SHOW);

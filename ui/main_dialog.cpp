@@ -10,12 +10,15 @@
 #include "app/text.h"
 #include "dragdrop/drop_target.h"
 #include "engine/job.h"
+#include "engine/preview.h"
 #include "engine/prompt.h"
 #include "engine/undo.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
 #include "ui/job_controls.h"
 #include "ui/pickers.h"
+#include "ui/preview_dialog.h"
+#include "ui/rule_row.h"
 #include "ui/status.h"
 #include "ui/target.h"
 #include "ui/undo_command.h"
@@ -27,6 +30,7 @@ namespace {
 constexpr UINT_PTR ProgressTimer = 1;
 constexpr UINT_PTR RecountTimer = 2;
 constexpr UINT RecountDelayMs = 5000;
+constexpr UINT PreviewReadyMessage = WM_APP + 10;
 
 UINT taskbarCreatedMessage = 0;
 // An edit of the filter that came while a request was on its way (before the controls were
@@ -60,8 +64,8 @@ void RequestCount() {
     StartJob();
 }
 
-void RequestApply() {
-    KillTimer(Dialog(), RecountTimer);
+// The pickers as they show now, and the shifts they make, for the pass about to start.
+void ReadPickersForPass() {
     const struct {
         int id;
         SharedTime *time;
@@ -76,7 +80,22 @@ void RequestApply() {
                             reinterpret_cast<LPARAM>(&time));
         picker.time->Store(time);
     }
+    StoreShifts();
+}
+
+void RequestApply() {
+    KillTimer(Dialog(), RecountTimer);
+    ReadPickersForPass();
     jobContext.applyMode = 1;
+    StartJob();
+}
+
+// A count that also lists what an apply would do; the list shows once it is complete.
+void RequestPreview() {
+    KillTimer(Dialog(), RecountTimer);
+    ReadPickersForPass();
+    jobContext.ClearCounts();
+    jobContext.applyMode = PreviewMode;
     StartJob();
 }
 
@@ -185,6 +204,7 @@ BOOL OnInitDialog(HWND window, const wchar_t *commandLine) {
     const int countFirst = ChooseFirstTarget(commandLine);
     ShowFilterControls(window);
     SetPickerFormats(window);
+    InitRuleRow(window);
     UpdateEnabling();
     if (countFirst == 1)
         RequestCount();
@@ -203,6 +223,18 @@ void OnOk() {
 void OnApply() {
     EndRunningJob();
     RequestApply();
+}
+
+void OnPreviewClicked() {
+    EndRunningJob();
+    RequestPreview();
+}
+
+// The preview pass has listed everything: the list shows, and its Apply is this dialog's.
+void OnPreviewReady(HWND window) {
+    if (ShowPreview(window) == IDC_PREVIEW_APPLY && !DialogPromptOpen())
+        OnApply();
+    previewList.Clear();
 }
 
 void OnBrowseClicked() {
@@ -290,6 +322,7 @@ bool StartsRequest(int id) {
     case IDC_COUNT:
     case IDC_SUBFOLDERS:
     case IDC_APPLY_TO_FOLDERS:
+    case IDC_PREVIEW:
         return true;
     }
     return false;
@@ -324,6 +357,13 @@ void OnCommand(HWND window, WPARAM wParam) {
         break;
     case IDC_APPLY:
         OnApply();
+        break;
+    case IDC_PREVIEW:
+        OnPreviewClicked();
+        break;
+    case IDC_RULE:
+        if (HIWORD(wParam) == CBN_SELCHANGE)
+            OnRuleChanged(window);
         break;
     }
 }
@@ -391,6 +431,7 @@ int UpdateEnabling() {
     EnableWindow(GetDlgItem(window, IDC_COUNT), usable);
     EnableWindow(GetDlgItem(window, IDOK), usable && anyStamp);
     EnableWindow(GetDlgItem(window, IDC_APPLY), usable && anyStamp);
+    EnableWindow(GetDlgItem(window, IDC_PREVIEW), usable && anyStamp);
     return usable ? 1 : 0;
 }
 
@@ -427,6 +468,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ShowJobEnd(window, wParam != 0);
         UpdateUndoEntry(window);
         TakeWaitingFilterEdit();
+        // The list opens once the controller has gone on: it waits for this message's answer.
+        if (previewReady.exchange(0))
+            PostMessageW(window, PreviewReadyMessage, 0, 0);
+        return TRUE;
+    case PreviewReadyMessage:
+        OnPreviewReady(window);
         return TRUE;
     case JobCloseMessage:
         // An Apply made after OK's job ended owns the dialog now.

@@ -4,8 +4,10 @@
 
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/time_rule.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
+#include "ui/rule_row.h"
 
 namespace {
 
@@ -64,6 +66,21 @@ void CopyIntoCheckedPickers(HWND dialog, int sender) {
             SetPicker(dialog, receiver, time);
 }
 
+// Under a shift, Ctrl moves the other checked pickers by the same elapsed time as the sender
+// moved, each from its own value.
+void ShiftCheckedPickers(HWND dialog, int sender, const SYSTEMTIME &senderBefore) {
+    const int64_t moved =
+        LocalDifference(senderBefore, (jobContext.*pickers[sender].time).Load());
+    for (int receiver = 0; receiver < 3; ++receiver) {
+        SYSTEMTIME time;
+        if (receiver == sender || !(jobContext.*pickers[receiver].use) ||
+            !MoveLocal(shown[receiver], moved, &time))
+            continue;
+        (jobContext.*pickers[receiver].time).Store(time);
+        SetPicker(dialog, receiver, time);
+    }
+}
+
 } // namespace
 
 void SetPickerFormats(HWND dialog) {
@@ -75,6 +92,7 @@ void SetPickerFormats(HWND dialog) {
 void ShowPickerTimes(HWND dialog) {
     for (int index = 0; index < 3; ++index)
         SetPicker(dialog, index, (jobContext.*pickers[index].time).Load());
+    ShowShifts(dialog);
 }
 
 void OnPickerChanged(HWND dialog, const NMHDR *notification) {
@@ -82,13 +100,21 @@ void OnPickerChanged(HWND dialog, const NMHDR *notification) {
         return;
     const auto *change = reinterpret_cast<const NMDATETIMECHANGE *>(notification);
     int sender = -1;
+    SYSTEMTIME before[3];
+    for (int index = 0; index < 3; ++index)
+        before[index] = shown[index];
     for (int index = 0; index < 3; ++index) {
         const bool isSender = static_cast<int>(notification->idFrom) == pickers[index].id;
         if (isSender)
             sender = index;
         ReadPicker(dialog, index, isSender ? change : nullptr);
     }
-    if (sender >= 0 && ControlHeld())
-        CopyIntoCheckedPickers(dialog, sender);
+    if (sender >= 0 && ControlHeld()) {
+        if (jobContext.timeRule == RuleShift)
+            ShiftCheckedPickers(dialog, sender, before[sender]);
+        else
+            CopyIntoCheckedPickers(dialog, sender);
+    }
+    ShowShifts(dialog);
     UpdateEnabling();
 }

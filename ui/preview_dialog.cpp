@@ -1,0 +1,254 @@
+#include "ui/preview_dialog.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "app/handles.h"
+#include "app/job_context.h"
+#include "app/text.h"
+#include "engine/preview.h"
+#include "res/resource.h"
+#include "ui/dpi.h"
+
+namespace {
+
+// Where the controls sit against the window's edges, taken from the template at start-up.
+struct Layout {
+    SIZE minimum = {};
+    RECT list = {};  // distances of the list from the client edges (right and bottom as margins)
+    POINT buttons[3] = {}; // distances of each button's top-left from the bottom-right corner
+    int summaryRight = 0;
+};
+Layout layout;
+const int layoutButtons[3] = {IDC_PREVIEW_APPLY, IDC_PREVIEW_SAVE, IDCANCEL};
+
+// One text the list view asks for; it copies the text before it asks again.
+wchar_t cellText[128];
+
+HWND List(HWND window) {
+    return GetDlgItem(window, IDC_PREVIEW_LIST);
+}
+
+RECT ChildRect(HWND window, int id) {
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(window, id), &rect);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+void RememberLayout(HWND window) {
+    RECT client, frame;
+    GetClientRect(window, &client);
+    GetWindowRect(window, &frame);
+    layout.minimum = {frame.right - frame.left, frame.bottom - frame.top};
+    const RECT list = ChildRect(window, IDC_PREVIEW_LIST);
+    layout.list = {list.left, list.top, client.right - list.right, client.bottom - list.bottom};
+    for (int i = 0; i < 3; ++i) {
+        const RECT button = ChildRect(window, layoutButtons[i]);
+        layout.buttons[i] = {client.right - button.left, client.bottom - button.top};
+    }
+    layout.summaryRight = client.right - ChildRect(window, IDC_PREVIEW_SUMMARY).right;
+}
+
+// The stamp in use that a column after the first shows, and whether it is the new time.
+bool ColumnStamp(int column, int *stamp, bool *isNew) {
+    int index = 1;
+    for (int kind : PreviewStampOrder) {
+        if (!(previewList.Stamps() & (1u << kind)))
+            continue;
+        if (column == index || column == index + 1) {
+            *stamp = kind;
+            *isNew = column == index + 1;
+            return true;
+        }
+        index += 2;
+    }
+    return false;
+}
+
+UINT StampName(int stamp) {
+    return stamp == StampIndexCreated   ? IDS_STAMP_CREATED
+           : stamp == StampIndexWritten ? IDS_STAMP_MODIFIED
+                                        : IDS_STAMP_ACCESSED;
+}
+
+// A time in the user's own date and time formats, as local time of its date.
+void FormatLocal(const FILETIME &utc, wchar_t *text, int capacity) {
+    SYSTEMTIME universal = {}, local = {};
+    text[0] = L'\0';
+    if (!FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return;
+    const int date = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, text,
+                                    capacity);
+    if (date <= 0 || date >= capacity - 1)
+        return;
+    text[date - 1] = L' ';
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, text + date, capacity - date);
+}
+
+void CellText(size_t item, int column, wchar_t *text, int capacity) {
+    const PreviewRow &row = previewList.Row(item);
+    int stamp = 0;
+    bool isNew = false;
+    if (column == 0) {
+        CopyText(text, capacity, row.path[0] ? row.path : L".");
+    } else if (!ColumnStamp(column, &stamp, &isNew)) {
+        text[0] = L'\0';
+    } else if (isNew && (row.flags & PreviewNoDate)) {
+        CopyText(text, capacity, LoadText(IDS_MARK_NO_DATE));
+    } else if (isNew && !(row.changes & (1u << stamp))) {
+        CopyText(text, capacity, LoadText(IDS_MARK_UNCHANGED));
+    } else {
+        FormatLocal(isNew ? row.next[stamp] : row.now[stamp], text, capacity);
+    }
+}
+
+void AddColumns(HWND window) {
+    const std::vector<std::wstring> titles = PreviewColumns();
+    for (size_t i = 0; i < titles.size(); ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<wchar_t *>(titles[i].c_str());
+        column.cx = MulDiv(i == 0 ? 200 : 130, static_cast<int>(WindowDpi(window)), 96);
+        SendMessageW(List(window), LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void ShowSummary(HWND window) {
+    wchar_t text[256];
+    FormatText(text, 256, LoadText(IDS_PREVIEW_SUMMARY), static_cast<unsigned>(previewList.Size()),
+               previewList.Changing());
+    if (previewList.Undated() > 0) {
+        const size_t length = lstrlenW(text);
+        FormatText(text + length, 256 - length, LoadText(IDS_PREVIEW_NO_DATE),
+                   previewList.Undated());
+    }
+    SetDlgItemTextW(window, IDC_PREVIEW_SUMMARY, text);
+}
+
+BOOL OnInitDialog(HWND window) {
+    RememberLayout(window);
+    SendMessageW(List(window), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    AddColumns(window);
+    SendMessageW(List(window), LVM_SETITEMCOUNT, previewList.Size(), 0);
+    ShowSummary(window);
+    return TRUE;
+}
+
+void OnSize(HWND window, int width, int height) {
+    const HWND list = List(window);
+    MoveWindow(list, layout.list.left, layout.list.top,
+               width - layout.list.left - layout.list.right,
+               height - layout.list.top - layout.list.bottom, TRUE);
+    for (int i = 0; i < 3; ++i) {
+        const HWND button = GetDlgItem(window, layoutButtons[i]);
+        RECT rect = ChildRect(window, layoutButtons[i]);
+        MoveWindow(button, width - layout.buttons[i].x, height - layout.buttons[i].y,
+                   rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    }
+    const RECT summary = ChildRect(window, IDC_PREVIEW_SUMMARY);
+    MoveWindow(GetDlgItem(window, IDC_PREVIEW_SUMMARY), summary.left, summary.top,
+               width - layout.summaryRight - summary.left, summary.bottom - summary.top, TRUE);
+}
+
+void OnGetDisplayInfo(NMLVDISPINFOW *info) {
+    if (!(info->item.mask & LVIF_TEXT) || info->item.iItem < 0 ||
+        static_cast<size_t>(info->item.iItem) >= previewList.Size())
+        return;
+    CellText(info->item.iItem, info->item.iSubItem, cellText, ARRAYSIZE(cellText));
+    info->item.pszText = cellText;
+}
+
+bool WriteWholeFile(const wchar_t *path, const std::string &bytes) {
+    UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                             nullptr) &&
+           written == bytes.size();
+}
+
+void OnSave(HWND window) {
+    wchar_t filter[128];
+    CopyText(filter, ARRAYSIZE(filter), LoadText(IDS_SAVE_FILTER));
+    for (wchar_t *c = filter; *c; ++c)
+        if (*c == L'|')
+            *c = L'\0';
+    wchar_t path[MAX_PATH];
+    CopyText(path, MAX_PATH, LoadText(IDS_SAVE_NAME));
+    OPENFILENAMEW save = {};
+    save.lStructSize = sizeof save;
+    save.hwndOwner = window;
+    save.lpstrFilter = filter;
+    save.lpstrFile = path;
+    save.nMaxFile = MAX_PATH;
+    save.lpstrDefExt = L"csv";
+    save.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameW(&save))
+        return;
+    if (!WriteWholeFile(path, PreviewCsv(previewList, PreviewColumns()))) {
+        wchar_t title[64];
+        CopyText(title, ARRAYSIZE(title), LoadText(IDS_PRODUCT));
+        MessageBoxW(window, LoadText(IDS_SAVE_FAILED), title, MB_OK | MB_ICONERROR);
+    }
+}
+
+void OnMinMaxInfo(MINMAXINFO *info) {
+    info->ptMinTrackSize.x = layout.minimum.cx;
+    info->ptMinTrackSize.y = layout.minimum.cy;
+}
+
+} // namespace
+
+std::vector<std::wstring> PreviewColumns() {
+    std::vector<std::wstring> titles(1, LoadText(IDS_COLUMN_ITEM));
+    for (int stamp : PreviewStampOrder) {
+        if (!(previewList.Stamps() & (1u << stamp)))
+            continue;
+        wchar_t name[64], title[128];
+        CopyText(name, ARRAYSIZE(name), LoadText(StampName(stamp)));
+        for (UINT format : {IDS_COLUMN_NOW, IDS_COLUMN_NEW}) {
+            FormatText(title, ARRAYSIZE(title), LoadText(format), name);
+            titles.push_back(title);
+        }
+    }
+    return titles;
+}
+
+INT_PTR ShowPreview(HWND owner) {
+    return DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_PREVIEW), owner, PreviewDialogProc,
+                           0);
+}
+
+INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_SIZE:
+        OnSize(window, LOWORD(lParam), HIWORD(lParam));
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        OnMinMaxInfo(reinterpret_cast<MINMAXINFO *>(lParam));
+        return TRUE;
+    case WM_NOTIFY: {
+        const auto *header = reinterpret_cast<NMHDR *>(lParam);
+        if (header->idFrom == IDC_PREVIEW_LIST && header->code == LVN_GETDISPINFOW)
+            OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW *>(lParam));
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_PREVIEW_APPLY:
+        case IDCANCEL:
+            EndDialog(window, LOWORD(wParam));
+            return TRUE;
+        case IDC_PREVIEW_SAVE:
+            OnSave(window);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
