@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "common/test_support.h"
 
 namespace testsupport {
@@ -175,6 +177,37 @@ void ExpectControlsInside(HWND dialog) {
         EXPECT_LE(bounds.right, client.right) << id;
         EXPECT_LE(bounds.bottom, client.bottom) << id;
     }
+}
+
+void ExpectNoControlsOverlap(HWND dialog) {
+    struct Placed {
+        int id;
+        RECT bounds;
+        bool groupBox;
+    };
+    std::vector<Placed> placed;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        // The style, not IsWindowVisible: a dialog not yet shown is measured too.
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+        if (!(style & WS_VISIBLE))
+            continue;
+        RECT bounds = {};
+        GetWindowRect(control, &bounds);
+        const bool groupBox = lstrcmpiW(ClassOf(control).c_str(), L"Button") == 0 &&
+                              (style & BS_TYPEMASK) == BS_GROUPBOX;
+        placed.push_back({GetDlgCtrlID(control), bounds, groupBox});
+    }
+    for (size_t i = 0; i < placed.size(); ++i)
+        for (size_t j = i + 1; j < placed.size(); ++j) {
+            const Placed &a = placed[i], &b = placed[j];
+            RECT common = {};
+            if (!IntersectRect(&common, &a.bounds, &b.bounds))
+                continue;
+            const bool nested = (a.groupBox && EqualRect(&common, &b.bounds)) ||
+                                (b.groupBox && EqualRect(&common, &a.bounds));
+            EXPECT_TRUE(nested) << "controls " << a.id << " and " << b.id << " overlap";
+        }
 }
 
 } // namespace testsupport

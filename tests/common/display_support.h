@@ -22,5 +22,7 @@ SIZE IconSize(HICON icon);
 void ExpectNoCaptionCut(HWND dialog);
 // Every child window lies inside the dialog's client area.
 void ExpectControlsInside(HWND dialog);
+// No two visible child windows overlap, except a control that lies wholly inside a group box.
+void ExpectNoControlsOverlap(HWND dialog);
 
 } // namespace testsupport

@@ -1,4 +1,4 @@
-// Both dialog templates in all three languages, parsed from the built program: every control with
+// The dialog templates in all three languages, parsed from the built program: every control with
 // its identifier, class, style, rectangle, text and place in the tab order.
 #include <windows.h>
 
@@ -26,6 +26,9 @@ constexpr DWORD PushButton = Shown | BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD CheckBox = Shown | BS_AUTOCHECKBOX | WS_TABSTOP;
 constexpr DWORD GroupBox = Shown | BS_GROUPBOX;
 constexpr DWORD Picker = Shown | DTS_UPDOWN | DTS_SHOWNONE | DTS_RIGHTALIGN | WS_TABSTOP;
+constexpr DWORD RuleList = Shown | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+constexpr DWORD Label = Shown | SS_RIGHT | WS_GROUP;
+constexpr DWORD Line = Shown | SS_LEFTNOWORDWRAP | WS_GROUP;
 
 struct Control {
     int id;
@@ -35,7 +38,7 @@ struct Control {
     const wchar_t *text; // nullptr: the program icon by number
 };
 
-// The main dialog in tab order, as the Polish user sees it.
+// The main dialog in tab order, as the Polish user sees it, without the rule row (see RuleRow).
 const std::vector<Control> polishMain = {
     {1019, L"button", PushButton, 6, 256, 60, 15, L"O programie..."},
     {-1, L"static", Shown | SS_ICON, 12, 10, 20, 20, nullptr},
@@ -205,6 +208,53 @@ const std::vector<Translated> englishAbout = {
      L"provided that no fee is charged for it."},
 };
 
+// The rule row and the shift beside each picker: added to the times group right after the last
+// picker, in this tab order. The group grows by `growth`; everything under it moves down by as
+// much, and nothing else changes.
+struct RuleRow {
+    short growth;
+    std::vector<Control> controls;
+};
+
+const RuleRow polishRow = {16,
+                           {{1054, L"static", Label, 14, 217, 70, 8, L"Nowe czasy:"},
+                            {1055, L"combobox", RuleList, 90, 215, 110, 66, L""},
+                            {1056, L"button", PushButton, 205, 214, 60, 15, L"Podgląd..."},
+                            {1057, L"static", Line, 205, 169, 60, 8, L""},
+                            {1058, L"static", Line, 205, 185, 60, 8, L""},
+                            {1059, L"static", Line, 205, 201, 60, 8, L""}}};
+
+// The pickers reach the group's right edge: the shifts and the button get a row of their own.
+const RuleRow chineseRow = {32,
+                            {{1054, L"static", Label, 14, 213, 60, 8, L"新时间："},
+                             {1055, L"combobox", RuleList, 80, 211, 132, 66, L""},
+                             {1056, L"button", PushButton, 163, 226, 50, 15, L"预览..."},
+                             {1057, L"static", Line, 14, 229, 45, 8, L""},
+                             {1058, L"static", Line, 63, 229, 45, 8, L""},
+                             {1059, L"static", Line, 112, 229, 45, 8, L""}}};
+
+const RuleRow englishRow = {16,
+                            {{1054, L"static", Label, 14, 217, 70, 8, L"New times:"},
+                             {1055, L"combobox", RuleList, 90, 215, 132, 66, L""},
+                             {1056, L"button", PushButton, 226, 214, 41, 15, L"Preview..."},
+                             {1057, L"static", Line, 226, 165, 43, 8, L""},
+                             {1058, L"static", Line, 226, 181, 43, 8, L""},
+                             {1059, L"static", Line, 226, 197, 43, 8, L""}}};
+
+std::vector<Control> WithRuleRow(std::vector<Control> controls, const RuleRow &row) {
+    const auto group = std::find_if(controls.begin(), controls.end(),
+                                    [](const Control &c) { return c.id == IDC_TIMES_GROUP; });
+    const short bottom = group->y + group->cy;
+    group->cy += row.growth;
+    for (Control &control : controls)
+        if (control.y >= bottom)
+            control.y += row.growth;
+    const auto last = std::find_if(controls.begin(), controls.end(),
+                                   [](const Control &c) { return c.id == IDC_PICK_ACCESSED; });
+    controls.insert(last + 1, row.controls.begin(), row.controls.end());
+    return controls;
+}
+
 std::vector<Control> Translate(const std::vector<Control> &polish,
                                const std::vector<Translated> &translated) {
     std::vector<Control> controls;
@@ -283,12 +333,15 @@ void ExpectInside(const restest::DialogTemplate &dialog) {
 
 constexpr DWORD MainStyle = 0x90C80840;
 constexpr DWORD AboutStyle = 0x90C808C0;
+constexpr DWORD PreviewStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | DS_SETFONT | DS_CENTER;
+constexpr int Dialogs[] = {IDD_MAIN, IDD_ABOUT, IDD_PREVIEW};
 
 TEST_F(DialogTemplates, PolishMainDialog) {
     ASSERT_TRUE(image.Loaded());
     const auto dialog = Load(IDD_MAIN, Polish);
-    ExpectHeader(dialog, MainStyle, 280, 276, L"Ustaw datę i czas...");
-    ExpectControls(polishMain, dialog);
+    ExpectHeader(dialog, MainStyle, 280, 276 + polishRow.growth, L"Ustaw datę i czas...");
+    ExpectControls(WithRuleRow(polishMain, polishRow), dialog);
     ExpectInside(dialog);
 }
 
@@ -303,9 +356,9 @@ TEST_F(DialogTemplates, PolishAboutBox) {
 TEST_F(DialogTemplates, ZhMainDialog) {
     ASSERT_TRUE(image.Loaded());
     const auto dialog = Load(IDD_MAIN, Chinese);
-    ExpectHeader(dialog, MainStyle, 225, 277, L"设置日期和时间...");
+    ExpectHeader(dialog, MainStyle, 225, 277 + chineseRow.growth, L"设置日期和时间...");
     ASSERT_EQ(polishMain.size(), chineseMain.size());
-    ExpectControls(Translate(polishMain, chineseMain), dialog);
+    ExpectControls(WithRuleRow(Translate(polishMain, chineseMain), chineseRow), dialog);
     ExpectInside(dialog);
 }
 
@@ -320,9 +373,9 @@ TEST_F(DialogTemplates, ZhAboutBox) {
 TEST_F(DialogTemplates, EnMainDialog) {
     ASSERT_TRUE(image.Loaded());
     const auto dialog = Load(IDD_MAIN, English);
-    ExpectHeader(dialog, MainStyle, 280, 276, L"Set date and time...");
+    ExpectHeader(dialog, MainStyle, 280, 276 + englishRow.growth, L"Set date and time...");
     ASSERT_EQ(polishMain.size(), englishMain.size());
-    ExpectControls(Translate(polishMain, englishMain), dialog);
+    ExpectControls(WithRuleRow(Translate(polishMain, englishMain), englishRow), dialog);
     ExpectInside(dialog);
 }
 
@@ -335,9 +388,48 @@ TEST_F(DialogTemplates, EnAboutBox) {
     ExpectInside(dialog);
 }
 
+// With the common controls 6 the list drops down as far as its items need; older ones take the
+// height from the template: the closed field (14 units at this font), six rules of 8 units each
+// and the list's border.
+TEST_F(DialogTemplates, RuleListDropsDownToAllSixRules) {
+    ASSERT_TRUE(image.Loaded());
+    for (LANGID language : {Polish, Chinese, English}) {
+        const auto dialog = Load(IDD_MAIN, language);
+        const auto list = std::find_if(dialog.controls.begin(), dialog.controls.end(),
+                                       [](const auto &c) { return c.id == IDC_RULE; });
+        ASSERT_NE(dialog.controls.end(), list) << language;
+        EXPECT_GE(list->cy, 14 + 6 * 8 + 2) << language;
+    }
+}
+
+// The preview window: resizable, the list between the summary line and the buttons.
+TEST_F(DialogTemplates, PreviewWindowInEachLanguage) {
+    ASSERT_TRUE(image.Loaded());
+    struct Texts {
+        LANGID language;
+        const wchar_t *caption, *apply, *save, *close;
+    };
+    for (const Texts &t : {Texts{Polish, L"Podgląd", L"Zastosuj", L"Zapisz listę...", L"Zamknij"},
+                           Texts{Chinese, L"预览", L"应用", L"保存列表...", L"关闭"},
+                           Texts{English, L"Preview", L"Apply", L"Save list...", L"Close"}}) {
+        SCOPED_TRACE(testing::Message() << "language " << std::hex << t.language);
+        const auto dialog = Load(IDD_PREVIEW, t.language);
+        ExpectHeader(dialog, PreviewStyle, 420, 250, t.caption);
+        constexpr DWORD List =
+            Shown | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP;
+        ExpectControls({{2001, L"static", Line, 7, 7, 406, 8, L""},
+                        {2002, L"syslistview32", List, 7, 19, 406, 204, L""},
+                        {2003, L"button", PushButton, 245, 228, 50, 15, t.apply},
+                        {2004, L"button", PushButton, 299, 228, 60, 15, t.save},
+                        {2, L"button", PushButton, 363, 228, 50, 15, t.close}},
+                       dialog);
+        ExpectInside(dialog);
+    }
+}
+
 TEST_F(DialogTemplates, ZhControlsMatchThePolishOnes) {
     ASSERT_TRUE(image.Loaded());
-    for (int id : {IDD_MAIN, IDD_ABOUT}) {
+    for (int id : Dialogs) {
         const auto polish = Load(id, Polish);
         const auto chinese = Load(id, Chinese);
         ASSERT_EQ(polish.controls.size(), chinese.controls.size());
@@ -358,7 +450,7 @@ TEST_F(DialogTemplates, ZhControlsMatchThePolishOnes) {
 // Every control keeps its identifier, class and style in English, in the same tab order.
 TEST_F(DialogTemplates, EnControlsMatchThePolishOnes) {
     ASSERT_TRUE(image.Loaded());
-    for (int id : {IDD_MAIN, IDD_ABOUT}) {
+    for (int id : Dialogs) {
         const auto polish = Load(id, Polish);
         const auto english = Load(id, English);
         ASSERT_EQ(polish.controls.size(), english.controls.size());
@@ -374,7 +466,7 @@ TEST_F(DialogTemplates, EnControlsMatchThePolishOnes) {
 
 TEST_F(DialogTemplates, OnlyPolishZhAndEnTemplatesExist) {
     ASSERT_TRUE(image.Loaded());
-    for (int id : {IDD_MAIN, IDD_ABOUT}) {
+    for (int id : Dialogs) {
         auto languages = image.Languages(RT_DIALOG, MAKEINTRESOURCEW(id));
         std::sort(languages.begin(), languages.end());
         EXPECT_EQ((std::vector<LANGID>{Chinese, English, Polish}), languages) << id;

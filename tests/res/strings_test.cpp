@@ -53,6 +53,28 @@ const std::map<int, std::wstring> polishStrings = {
     {47, L"Przywrócić czasy, które %u elementów miało przed zastosowaniem z %s?\n\n%s"},
     {48, L"Przywrócono: %u, pominięto: %u"},
     {49, L"Elementów, których czasów nie zapisano i nie da się przywrócić: %u."},
+    {50, L"Ustaw powyższe daty"},
+    {51, L"Przesuń jak powyżej"},
+    {52, L"Czas modyfikacji"},
+    {53, L"Czas utworzenia"},
+    {54, L"Data zdjęcia lub filmu"},
+    {55, L"Data w nazwie pliku"},
+    {56, L"Zmieniono: %u z %u"},
+    {57, L", bez daty: %u"},
+    {58, L"Czas po przesunięciu wypadłby poza lata od 1601 do 30827."},
+    {59, L"Elementów: %u, do zmiany: %u"},
+    {60, L", bez daty: %u"},
+    {61, L"Element"},
+    {62, L"%s (obecnie)"},
+    {63, L"%s (po zmianie)"},
+    {64, L"Utworzony"},
+    {65, L"Zmodyfikowany"},
+    {66, L"Ostatnio używany"},
+    {67, L"(bez zmian)"},
+    {68, L"(brak daty)"},
+    {69, L"Pliki CSV (*.csv)|*.csv|Wszystkie pliki (*.*)|*.*|"},
+    {70, L"podglad.csv"},
+    {71, L"Nie udało się zapisać listy."},
 };
 
 const std::map<int, std::wstring> chineseStrings = {
@@ -86,6 +108,28 @@ const std::map<int, std::wstring> chineseStrings = {
     {47, L"要将 %u 个项目恢复为 %s 应用之前的时间吗？\n\n%s"},
     {48, L"已恢复：%u，已跳过：%u"},
     {49, L"此次应用中有 %u 个项目未被记录，无法恢复。"},
+    {50, L"设置为上面的日期"},
+    {51, L"按上面的变化平移"},
+    {52, L"项目的修改时间"},
+    {53, L"项目的创建时间"},
+    {54, L"拍摄日期（照片和视频）"},
+    {55, L"文件名中的日期"},
+    {56, L"已更改：%u（共 %u）"},
+    {57, L"，无日期：%u"},
+    {58, L"平移后的时间将超出 1601 年至 30827 年的范围。"},
+    {59, L"项目：%u，将更改：%u"},
+    {60, L"，无日期：%u"},
+    {61, L"项目"},
+    {62, L"当前%s"},
+    {63, L"新%s"},
+    {64, L"创建时间"},
+    {65, L"修改时间"},
+    {66, L"访问时间"},
+    {67, L"（未更改）"},
+    {68, L"（无日期）"},
+    {69, L"CSV 文件 (*.csv)|*.csv|所有文件 (*.*)|*.*|"},
+    {70, L"预览.csv"},
+    {71, L"无法保存列表。"},
 };
 
 const std::map<int, std::wstring> englishStrings = {
@@ -121,6 +165,28 @@ const std::map<int, std::wstring> englishStrings = {
     {47, L"Restore the times that %u items had before the apply of %s?\n\n%s"},
     {48, L"Restored: %u, skipped: %u"},
     {49, L"%u items of this apply were not recorded and cannot be put back."},
+    {50, L"Set the dates above"},
+    {51, L"Shift by the change above"},
+    {52, L"The item's modification time"},
+    {53, L"The item's creation time"},
+    {54, L"Date taken (photos and videos)"},
+    {55, L"Date in the file name"},
+    {56, L"Changed: %u of %u"},
+    {57, L", without a date: %u"},
+    {58, L"The shifted time would lie outside the years 1601 to 30827."},
+    {59, L"Items: %u, changing: %u"},
+    {60, L", without a date: %u"},
+    {61, L"Item"},
+    {62, L"%s now"},
+    {63, L"%s new"},
+    {64, L"Created"},
+    {65, L"Modified"},
+    {66, L"Last accessed"},
+    {67, L"(unchanged)"},
+    {68, L"(no date)"},
+    {69, L"CSV files (*.csv)|*.csv|All files (*.*)|*.*|"},
+    {70, L"preview.csv"},
+    {71, L"The list could not be saved."},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
@@ -164,22 +230,22 @@ TEST_F(ProgramStrings, EnTableHoldsExactlyTheProgramsTexts) {
 
 TEST_F(ProgramStrings, OnlyPolishZhAndEnCarryStrings) {
     ASSERT_TRUE(image.Loaded());
-    // Blocks 1 to 4 hold identifiers 0 to 63; no further block exists.
-    for (int block = 1; block <= 4; ++block) {
+    // Blocks 1 to 5 hold identifiers 0 to 79; no further block exists.
+    for (int block = 1; block <= 5; ++block) {
         const auto languages = image.Languages(RT_STRING, MAKEINTRESOURCEW(block));
         EXPECT_EQ((std::vector<LANGID>{Polish, English, Chinese}), SortedDescending(languages))
             << block;
     }
-    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(5)).empty());
+    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(6)).empty());
 }
 
-// The texts that the program fills: placeholders in the right order and nothing else that a
-// printf-style formatter would read.
-int CountPlaceholders(const std::wstring &text) {
-    int count = 0;
+// The texts that the program fills: the same placeholders in the same order, and nothing else
+// that a printf-style formatter would read.
+std::wstring Placeholders(const std::wstring &text) {
+    std::wstring found;
     for (size_t at = text.find(L'%'); at != std::wstring::npos; at = text.find(L'%', at + 2))
-        ++count;
-    return count;
+        found += text.substr(at, 2);
+    return found;
 }
 
 TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
@@ -190,8 +256,8 @@ TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
     for (const auto &[id, text] : polish) {
         ASSERT_EQ(1u, chinese.count(id)) << id;
         ASSERT_EQ(1u, english.count(id)) << id;
-        EXPECT_EQ(CountPlaceholders(text), CountPlaceholders(chinese.at(id))) << "string " << id;
-        EXPECT_EQ(CountPlaceholders(text), CountPlaceholders(english.at(id))) << "string " << id;
+        EXPECT_EQ(Placeholders(text), Placeholders(chinese.at(id))) << "string " << id;
+        EXPECT_EQ(Placeholders(text), Placeholders(english.at(id))) << "string " << id;
         EXPECT_LT(text.size(), TextSlotCapacity) << "string " << id;
         EXPECT_LT(chinese.at(id).size(), TextSlotCapacity) << "string " << id;
         EXPECT_LT(english.at(id).size(), TextSlotCapacity) << "string " << id;
@@ -205,8 +271,30 @@ TEST_F(ProgramStrings, PlaceholdersAgreeBetweenLanguages) {
     }
     // Chinese texts keep ASCII placeholders but never an ASCII comma, which the status line
     // would take as the place to shorten.
-    for (int id : {IDS_STATUS_COUNTING, IDS_STATUS_APPLYING, IDS_STATUS_RESULT})
+    for (int id : {IDS_STATUS_COUNTING, IDS_STATUS_APPLYING, IDS_STATUS_RESULT, IDS_STATUS_CHANGED,
+                   IDS_STATUS_NO_DATE})
         EXPECT_EQ(std::wstring::npos, chinese.at(id).find(L',')) << id;
+}
+
+// The save dialog's filter becomes pairs of name and pattern once every '|' is a NUL, the first
+// pattern matching the proposed file name.
+TEST_F(ProgramStrings, SaveFilterAndNameAreUsable) {
+    ASSERT_TRUE(image.Loaded());
+    for (LANGID language : {Polish, Chinese, English}) {
+        const auto strings = restest::ReadStrings(image, language);
+        const std::wstring &filter = strings.at(IDS_SAVE_FILTER);
+        std::vector<std::wstring> parts;
+        for (size_t start = 0, bar; (bar = filter.find(L'|', start)) != std::wstring::npos;
+             start = bar + 1)
+            parts.push_back(filter.substr(start, bar - start));
+        ASSERT_EQ(4u, parts.size()) << language;
+        EXPECT_EQ(L'|', filter.back());
+        EXPECT_EQ(L"*.csv", parts[1]);
+        EXPECT_EQ(L"*.*", parts[3]);
+        const std::wstring &name = strings.at(IDS_SAVE_NAME);
+        EXPECT_EQ(name.size() - 4, name.rfind(L".csv")) << language;
+        EXPECT_EQ(std::wstring::npos, name.find_first_of(L"\\/:*?\"<>|")) << language;
+    }
 }
 
 TEST_F(ProgramStrings, ContactAddressesAreUsable) {

@@ -1,15 +1,17 @@
-// Both real dialogs at the common display scalings: every text fits, no control lies outside,
-// the icons and fonts have the size for the resolution, also after a move to a monitor of
-// another scale.
+// The real dialogs at the common display scalings: every text fits, no control lies outside or
+// over another, the icons and fonts have the size for the resolution, also after a move to a
+// monitor of another scale.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "about/about_dialog.h"
 #include "app/job_context.h"
+#include "app/text.h"
 #include "common/display_support.h"
 #include "common/test_support.h"
 #include "res/resource.h"
@@ -105,6 +107,40 @@ struct HandleLevel {
     }
 };
 
+INT_PTR CALLBACK TemplateOnlyProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// The longest texts the program puts into the shifts and the status line, for ExpectNoCaptionCut.
+void FillLongestTexts(uitest::MainDialogRun &run) {
+    for (int id : {IDC_SHIFT_CREATED, IDC_SHIFT_MODIFIED, IDC_SHIFT_ACCESSED})
+        SetWindowTextW(run.Item(id), L"\u2212365 d 23 h");
+    wchar_t changed[TextSlotCapacity], withoutDate[TextSlotCapacity];
+    FormatText(changed, TextSlotCapacity, LoadText(IDS_STATUS_CHANGED), 999999u, 999999u);
+    FormatText(withoutDate, TextSlotCapacity, LoadText(IDS_STATUS_NO_DATE), 999999u);
+    SetWindowTextW(run.Item(IDC_STATUS), (std::wstring(changed) + withoutDate).c_str());
+}
+
+// Every rule fits the closed list's field (the dropped list is as wide as the whole control).
+void ExpectRulesFit(HWND combo) {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+    const UINT rules[] = {IDS_RULE_SET,          IDS_RULE_SHIFT,      IDS_RULE_COPY_MODIFIED,
+                          IDS_RULE_COPY_CREATED, IDS_RULE_DATE_TAKEN, IDS_RULE_NAME_DATE};
+    HDC context = GetDC(combo);
+    const HGDIOBJ previous = SelectObject(context, FontOf(combo));
+    const int margins = MulDiv(4, testsupport::ScreenDpi(), 96);
+    for (UINT id : rules) {
+        const std::wstring rule = LoadText(id);
+        SIZE extent = {};
+        GetTextExtentPoint32W(context, rule.c_str(), static_cast<int>(rule.size()), &extent);
+        EXPECT_LE(extent.cx + margins, info.rcItem.right - info.rcItem.left) << "rule " << id;
+    }
+    SelectObject(context, previous);
+    ReleaseDC(combo, context);
+}
+
 constexpr int restyled[] = {IDC_ABOUT_PRODUCT, IDC_ABOUT_MAIL, IDC_ABOUT_HOME, IDC_ABOUT_VERSION,
                             IDC_ABOUT_INFO};
 
@@ -112,7 +148,7 @@ constexpr int restyled[] = {IDC_ABOUT_PRODUCT, IDC_ABOUT_MAIL, IDC_ABOUT_HOME, I
 
 // Runs at the prefix's 96 dots per inch, and at the other scalings in the children started by
 // the test after it.
-TEST(DisplayScalingAnyLanguage, BothDialogsFitTheScreensResolution) {
+TEST(DisplayScalingAnyLanguage, EveryDialogFitsTheScreensResolution) {
     const int dpi = testsupport::ExpectedDpi();
     ASSERT_EQ(dpi, testsupport::ScreenDpi());
     const Scaling sizes = ScalingAt(dpi);
@@ -121,11 +157,24 @@ TEST(DisplayScalingAnyLanguage, BothDialogsFitTheScreensResolution) {
         uitest::MainDialogRun run;
         const HWND main = run.Window();
         ASSERT_NE(nullptr, main);
+        FillLongestTexts(run);
         testsupport::ExpectNoCaptionCut(main);
         testsupport::ExpectControlsInside(main);
+        testsupport::ExpectNoControlsOverlap(main);
+        ExpectRulesFit(run.Item(IDC_RULE));
         ExpectIconSize(sizes.smallIcon, WindowIcon(main, ICON_SMALL), "small window icon");
         ExpectIconSize(sizes.bigIcon, WindowIcon(main, ICON_BIG), "big window icon");
         ExpectIconSize(sizes.bigIcon, StaticIcon(run.Item(IDC_TARGET_ICON)), "target icon");
+    }
+    {
+        SCOPED_TRACE("preview window");
+        const HWND preview = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_PREVIEW), nullptr,
+                                                TemplateOnlyProc, 0);
+        ASSERT_NE(nullptr, preview);
+        testsupport::ExpectNoCaptionCut(preview);
+        testsupport::ExpectControlsInside(preview);
+        testsupport::ExpectNoControlsOverlap(preview);
+        DestroyWindow(preview);
     }
     SCOPED_TRACE("About box");
     const HWND about = CreateAboutBox();
@@ -137,10 +186,10 @@ TEST(DisplayScalingAnyLanguage, BothDialogsFitTheScreensResolution) {
     DestroyWindow(about);
 }
 
-TEST(DisplayScalingAnyLanguage, BothDialogsFitAt120And144And192DotsPerInch) {
+TEST(DisplayScalingAnyLanguage, EveryDialogFitsAt120And144And192DotsPerInch) {
     for (DWORD dpi : {120, 144, 192})
         EXPECT_EQ(0, testsupport::RunSelfAtDpi(
-                         dpi, L"DisplayScalingAnyLanguage.BothDialogsFitTheScreensResolution"))
+                         dpi, L"DisplayScalingAnyLanguage.EveryDialogFitsTheScreensResolution"))
             << dpi << " dots per inch (the child's output says what failed)";
     EXPECT_EQ(96, testsupport::ScreenDpi()) << "this process keeps its resolution";
 }
