@@ -13,6 +13,8 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/job.h"
+#include "engine/preview.h"
+#include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "engine/walk.h"
 
@@ -236,6 +238,9 @@ void RunSize(int files) {
     double directCount = 1e9;
     double engineCount = 1e9, bareCount = 1e9, engineApply = 1e9, bareApply = 1e9;
     double unrecordedApply = 1e9;
+    // The rules of each item's own: a shift and a copy, and the preview pass against a count.
+    double shiftApply = 1e9, copyApply = 1e9, previewPass = 1e9;
+    size_t previewBytes = 0;
     size_t recordBytes = 0;
     BareCounts counted, applied;
     // Each round runs the two in the other order.
@@ -268,6 +273,17 @@ void RunSize(int files) {
                     }
                 }
                 undoHistory.SetRecording(true);
+                jobContext.timeRule = RuleShift;
+                jobContext.shift[StampIndexWritten].Store(36000000000);
+                shiftApply = std::min(shiftApply, EnginePass(1));
+                undoHistory.Clear();
+                jobContext.timeRule = RuleCopyModified;
+                copyApply = std::min(copyApply, EnginePass(1));
+                undoHistory.Clear();
+                previewPass = std::min(previewPass, EnginePass(PreviewMode));
+                previewBytes = previewList.BytesReserved();
+                previewList.Clear();
+                jobContext.timeRule = RuleSetDates;
             }
         }
     }
@@ -287,6 +303,13 @@ void RunSize(int files) {
                 "KiB, %.0f bytes an item\n",
                 engineApply / unrecordedApply, recordBytes / 1024,
                 static_cast<double>(recordBytes) / items);
+    std::printf("  apply with a shift / with the dates: ratio %.3f; with a copy of the "
+                "modification time: ratio %.3f\n",
+                shiftApply / engineApply, copyApply / engineApply);
+    std::printf("  preview pass / count pass: ratio %.3f; the list reserves %zu KiB, %.0f bytes "
+                "an item\n",
+                previewPass / engineCount, previewBytes / 1024,
+                static_cast<double>(previewBytes) / items);
     std::printf("  peak working set %zu KiB\n", PeakMemoryKiB());
     RemoveLevel(path, length);
     RemoveDirectoryW(path);

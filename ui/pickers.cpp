@@ -69,8 +69,7 @@ void CopyIntoCheckedPickers(HWND dialog, int sender) {
 // Under a shift, Ctrl moves the other checked pickers by the same elapsed time as the sender
 // moved, each from its own value.
 void ShiftCheckedPickers(HWND dialog, int sender, const SYSTEMTIME &senderBefore) {
-    const int64_t moved =
-        LocalDifference(senderBefore, (jobContext.*pickers[sender].time).Load());
+    const int64_t moved = LocalDifference(senderBefore, (jobContext.*pickers[sender].time).Load());
     for (int receiver = 0; receiver < 3; ++receiver) {
         SYSTEMTIME time;
         if (receiver == sender || !(jobContext.*pickers[receiver].use) ||

@@ -15,7 +15,7 @@ namespace {
 // Where the controls sit against the window's edges, taken from the template at start-up.
 struct Layout {
     SIZE minimum = {};
-    RECT list = {};  // distances of the list from the client edges (right and bottom as margins)
+    RECT list = {}; // distances of the list from the client edges (right and bottom as margins)
     POINT buttons[3] = {}; // distances of each button's top-left from the bottom-right corner
     int summaryRight = 0;
 };
@@ -79,8 +79,8 @@ void FormatLocal(const FILETIME &utc, wchar_t *text, int capacity) {
     if (!FileTimeToSystemTime(&utc, &universal) ||
         !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         return;
-    const int date = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, text,
-                                    capacity);
+    const int date =
+        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, text, capacity);
     if (date <= 0 || date >= capacity - 1)
         return;
     text[date - 1] = L' ';
@@ -165,8 +165,9 @@ bool WriteWholeFile(const wchar_t *path, const std::string &bytes) {
     UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                             nullptr) &&
+    return file &&
+           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
            written == bytes.size();
 }
 
@@ -218,8 +219,7 @@ std::vector<std::wstring> PreviewColumns() {
 }
 
 INT_PTR ShowPreview(HWND owner) {
-    return DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_PREVIEW), owner, PreviewDialogProc,
-                           0);
+    return DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_PREVIEW), owner, PreviewDialogProc, 0);
 }
 
 INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

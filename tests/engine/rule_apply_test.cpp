@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
+#include <vector>
 #include <string>
 
 #include "app/job_context.h"
@@ -155,6 +157,29 @@ TEST_F(RuleApplyTest, ThePreviewChangesNothingAndListsExactlyWhatTheApplyThenDoe
             EXPECT_TRUE(SameTime(row.next[StampIndexAccessed], now.accessed)) << row.path;
         }
     }
+}
+
+TEST_F(RuleApplyTest, TheSavedListHasAByteOrderMarkAHeaderAndOneLinePerItemInLocalIsoTime) {
+    jobContext.includeSubfolders = 0;
+    jobContext.timeRule = RuleShift;
+    jobContext.shift[StampIndexWritten].Store(-3 * 24 * Hour - 7);
+    Run(PreviewMode);
+    const std::string csv = PreviewCsv(previewList, {L"Item", L"a,b", L"c\"d"});
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = csv.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lines.push_back(csv.substr(start, end - start));
+    ASSERT_EQ(3u, lines.size()) << csv;
+    EXPECT_EQ("\xEF\xBB\xBFItem,\"a,b\",\"c\"\"d\"", lines[0]);
+    std::sort(lines.begin() + 1, lines.end()); // in the order the folder lists them
+    // Winter items are an hour ahead of UTC; 7 ticks below the item's fraction of a second stay
+    // in the same second.
+    EXPECT_EQ("january.txt,2023-01-15T10:00:00,2023-01-12T10:00:00,2023-02-01T01:00:01,"
+              "2023-02-01T01:00:01",
+              lines[1]);
+    EXPECT_EQ("july.txt,2023-07-15T11:00:00,2023-07-12T11:00:00,2023-08-01T02:00:03,"
+              "2023-08-01T02:00:03",
+              lines[2]);
 }
 
 TEST_F(RuleApplyTest, AShiftOutOfRangeIsAnItemErrorThatContinueSkips) {
