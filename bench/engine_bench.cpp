@@ -179,7 +179,7 @@ void BareApply(wchar_t *path, size_t length, const FILETIME &time, BareCounts &c
 // One request of the real engine, headless, waited for.
 double EnginePass(int applyMode) {
     jobContext.applyMode = applyMode;
-    if (applyMode == 0)
+    if (applyMode == 0 || applyMode == PreviewMode) // a preview counts as a count does
         jobContext.ClearCounts();
     const double start = Seconds();
     StartJobThread();
