@@ -79,30 +79,38 @@ bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, F
     return true;
 }
 
-DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found) {
-    *found = false;
-    // The right to write attributes is what lets this handle keep the last-access time; without
-    // it the read would move that time, so there is no read-only fallback.
-    UniqueHandle file(CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return GetLastError();
+bool ReadDateTakenFrom(HANDLE file, FILETIME *utc) {
     FILETIME before = {};
-    const bool known = GetFileTime(file.Get(), nullptr, &before, nullptr) != FALSE;
-    SetFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
+    const bool known = GetFileTime(file, nullptr, &before, nullptr) != FALSE;
+    SetFileTime(file, nullptr, &NoAccessUpdates, nullptr);
 
-    FileByteReader reader(file.Get());
+    FileByteReader reader(file);
     DateTaken taken;
     const bool read = ReadDateTaken(reader, &taken);
 
     // Some systems update the access time by rules of their own whatever the handle asked: put
     // back the time the file had.
     FILETIME after;
-    if (known && GetFileTime(file.Get(), nullptr, &after, nullptr) && !SameTime(before, after))
-        SetFileTime(file.Get(), nullptr, &before, nullptr);
-    *found = read && CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, utc);
+    if (known && GetFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
+        SetFileTime(file, nullptr, &before, nullptr);
+    return read && CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, utc);
+}
+
+DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found) {
+    *found = false;
+    UniqueHandle file(OpenForDateTaken(path, FILE_ATTRIBUTE_NORMAL));
+    if (!file)
+        return GetLastError();
+    *found = ReadDateTakenFrom(file.Get(), utc);
     return ERROR_SUCCESS;
+}
+
+HANDLE OpenForDateTaken(const wchar_t *path, DWORD flags) {
+    // The right to write attributes is what lets this handle keep the last-access time; without
+    // it the read would move that time, so there is no read-only fallback.
+    return CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, flags, nullptr);
 }
 
 bool NameDateOf(const wchar_t *name, FILETIME *utc) {

@@ -33,6 +33,12 @@ bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, F
 // otherwise ERROR_SUCCESS, with found telling whether the file holds a date. The file, its
 // last-write and last-access times are left as they were.
 DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found);
+// The same on a file already opened by OpenForDateTaken (which an apply then stamps through the
+// same handle): whether it holds a date.
+bool ReadDateTakenFrom(HANDLE file, FILETIME *utc);
+// Opens a file for reading its content and changing its times (INVALID_HANDLE_VALUE and the
+// error in GetLastError when it cannot be).
+HANDLE OpenForDateTaken(const wchar_t *path, DWORD flags);
 
 // The date and time in the name of an item, as local time by the rules of that date.
 bool NameDateOf(const wchar_t *name, FILETIME *utc);

@@ -194,28 +194,30 @@ void TimesHandle::Close() {
     cleared_ = false;
 }
 
-DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
-                   JobContext *context) {
-    TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
-    if (!item.Valid())
-        return item.Error();
-
+DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
+                    const StampArguments &arguments) {
     // The times it carried before, for undoing the apply; an item whose times cannot be read is
     // still stamped, but cannot be undone.
     const bool recording = undoHistory.Recording();
     ItemStamps before = {};
     const bool readBefore =
-        recording && GetFileTime(item.Get(), &before.created, &before.accessed, &before.written);
-    const bool set = stampCalls.setFileTime(item.Get(), arguments.created, arguments.accessed,
+        recording && GetFileTime(item, &before.created, &before.accessed, &before.written);
+    const bool set = stampCalls.setFileTime(item, arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();
-    const ItemStamps after = set && readBefore ? ReadBack(item.Get(), before, arguments) : before;
-    item.Close();
     if (set && readBefore)
-        RecordStamp(path, attributes, before, after, arguments);
+        RecordStamp(path, attributes, before, ReadBack(item, before, arguments), arguments);
     else if (set && recording)
         undoHistory.CountLost();
     return code;
+}
+
+DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
+                   JobContext *context) {
+    TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
+    if (!item.Valid())
+        return item.Error();
+    return StampOpenItem(item.Get(), path, attributes, arguments);
 }
 
 bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,

@@ -53,6 +53,9 @@ extern StampCalls stampCalls;
 // anything: the code of the step that failed, ERROR_SUCCESS when stamped.
 DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
                    JobContext *context);
+// The same on an item already open with the rights to read and change its times.
+DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
+                    const StampArguments &arguments);
 // Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
 // when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
 bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,

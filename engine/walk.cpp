@@ -113,40 +113,70 @@ DWORD FindItemDate(const WalkPass &pass, const WIN32_FIND_DATAW &entry, FILETIME
     return ReadItemDateTaken(pass.path, date, found);
 }
 
-// What the pass's rule gives the item in the working path; the code of a failed read of the item.
-DWORD PlanEntry(WalkPass &pass, const WIN32_FIND_DATAW &entry, RulePlan *plan) {
+// What the pass's rule gives the item listed as entry, with the date found in it (null: none).
+RulePlan PlanWith(WalkPass &pass, const WIN32_FIND_DATAW &entry, const FILETIME *date) {
     pass.times.Refresh(pass.context);
     RuleChoice choice = pass.rule;
     pass.times.Fill(&choice);
     FILETIME now[StampKinds];
     ListedStamps(entry, now);
+    return PlanItem(choice, now, date);
+}
+
+// What the pass's rule gives the item in the working path; the code of a failed read of the item.
+DWORD PlanEntry(WalkPass &pass, const WIN32_FIND_DATAW &entry, RulePlan *plan) {
     FILETIME date = {};
     bool found = false;
-    if (RuleNeedsItemDate(choice.rule)) {
+    if (RuleNeedsItemDate(pass.rule.rule)) {
         const DWORD code = FindItemDate(pass, entry, &date, &found);
         if (code != ERROR_SUCCESS)
             return code;
     }
-    *plan = PlanItem(choice, now, found ? &date : nullptr);
+    *plan = PlanWith(pass, entry, found ? &date : nullptr);
     return ERROR_SUCCESS;
+}
+
+// Counts what the plan did to an item stamped with code.
+DWORD CountPlanned(const RulePlan &plan, DWORD code) {
+    if (plan.noDate)
+        ++undatedItems;
+    if (code == ERROR_SUCCESS && plan.Changes())
+        ++changedItems;
+    return code;
+}
+
+// A photo read and stamped through one open, which costs as much as the rest together; where
+// that open is refused, the item takes the way of every other item (which reports the error).
+bool StampPhotoOnce(WalkPass &pass, const WIN32_FIND_DATAW &entry, DWORD *code) {
+    const DWORD attributes = entry.dwFileAttributes;
+    UniqueHandle item(OpenForDateTaken(pass.path, StampOpenFlags(pass.stampFolders, attributes)));
+    if (!item)
+        return false;
+    FILETIME date = {};
+    const bool found = ReadDateTakenFrom(item.Get(), &date);
+    const RulePlan plan = PlanWith(pass, entry, found ? &date : nullptr);
+    *code = CountPlanned(
+        plan, plan.Writes() ? StampOpenItem(item.Get(), pass.path, attributes, PlanArguments(plan))
+                            : ERROR_SUCCESS);
+    return true;
 }
 
 // Stamps the item in the working path with what its plan says: nothing at all when the plan
 // writes nothing (no date, or a stamp copied onto itself).
 DWORD StampPlanned(WalkPass &pass, const WIN32_FIND_DATAW &entry) {
+    DWORD code = ERROR_SUCCESS;
+    if (pass.rule.rule == RuleDateTaken && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        StampPhotoOnce(pass, entry, &code))
+        return code;
     RulePlan plan;
-    DWORD code = PlanEntry(pass, entry, &plan);
+    code = PlanEntry(pass, entry, &plan);
     if (code != ERROR_SUCCESS)
         return code;
     if (plan.outOfRange)
         return ErrorShiftOutOfRange;
-    if (plan.noDate)
-        ++undatedItems;
-    if (plan.Writes())
-        code = TryStampItem(pass.path, entry.dwFileAttributes, PlanArguments(plan), pass.context);
-    if (code == ERROR_SUCCESS && plan.Changes())
-        ++changedItems;
-    return code;
+    return CountPlanned(plan, plan.Writes() ? TryStampItem(pass.path, entry.dwFileAttributes,
+                                                           PlanArguments(plan), pass.context)
+                                            : ERROR_SUCCESS);
 }
 
 bool IsNotFound(DWORD code) {

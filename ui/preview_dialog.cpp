@@ -22,6 +22,8 @@ struct Layout {
 Layout layout;
 const int layoutButtons[3] = {IDC_PREVIEW_APPLY, IDC_PREVIEW_SAVE, IDCANCEL};
 
+WindowIcons previewIcons;
+
 // One text the list view asks for; it copies the text before it asks again.
 wchar_t cellText[128];
 
@@ -128,6 +130,7 @@ void ShowSummary(HWND window) {
 }
 
 BOOL OnInitDialog(HWND window) {
+    previewIcons.Show(window, WindowDpi(window));
     RememberLayout(window);
     SendMessageW(List(window), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
@@ -229,6 +232,13 @@ INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_SIZE:
         OnSize(window, LOWORD(lParam), HIWORD(lParam));
         return TRUE;
+    case WM_DPICHANGED:
+        TakeSuggestedRect(window, lParam);
+        previewIcons.Show(window, LOWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        previewIcons.Clear(window);
+        return FALSE;
     case WM_GETMINMAXINFO:
         OnMinMaxInfo(reinterpret_cast<MINMAXINFO *>(lParam));
         return TRUE;
