@@ -3,8 +3,6 @@
 // Usage: vandrel_date_bench [files]   (default: 2000)
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 
 #include "app/job_context.h"
 #include "app/text.h"
+#include "bench/bench_support.h"
 #include "engine/item_date.h"
 #include "engine/job.h"
 #include "engine/time_rule.h"
@@ -19,22 +18,6 @@
 #include "native/file_builders.h"
 
 namespace {
-
-double Seconds() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-size_t PeakMemoryKiB() {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1024;
-}
 
 std::wstring FileName(const std::wstring &folder, int index) {
     wchar_t name[32];

@@ -3,14 +3,13 @@
 // Usage: vandrel_bench [files...]   (default: 20000 100000)
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 
 #include "app/job_context.h"
+#include "bench/bench_support.h"
 #include "app/text.h"
 #include "engine/job.h"
 #include "engine/preview.h"
@@ -22,22 +21,6 @@ namespace {
 
 constexpr int FilesPerFolder = 100;
 constexpr int FoldersPerFolder = 8;
-
-double Seconds() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-size_t PeakMemoryKiB() {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1024;
-}
 
 // Deterministic names: several lengths, with and without extension, some Polish letters.
 void ItemName(wchar_t *name, size_t capacity, int index) {
