@@ -1,8 +1,8 @@
 #include "engine/item_date.h"
 
 #include "app/handles.h"
-#include "engine/date_taken.h"
-#include "engine/name_date.h"
+#include "readers/date_taken.h"
+#include "readers/name_date.h"
 
 namespace {
 

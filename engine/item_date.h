@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "engine/byte_reader.h"
-#include "engine/calendar.h"
+#include "readers/byte_reader.h"
+#include "readers/calendar.h"
 
 // The bytes of an open file for the parsers: each read exactly the bytes asked for, and never
 // more than DateTakenReadBudget bytes in all.

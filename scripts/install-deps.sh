@@ -9,6 +9,10 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
+
+# shellcheck source=apt.sh
+source "$(dirname "$0")/apt.sh"
+
 have i686-w64-mingw32-g++-posix || need+=(mingw-w64)
 have x86_64-w64-mingw32-g++-posix || need+=(mingw-w64)
 have x86_64-w64-mingw32-objdump || need+=(mingw-w64)
@@ -36,9 +40,8 @@ if [ ${#need[@]} -gt 0 ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
-    $SUDO apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends \
-        $(printf '%s\n' "${need[@]}" | sort -u) >/dev/null
+    refresh_indexes
+    install_packages $(printf '%s\n' "${need[@]}" | sort -u)
 fi
 
 # Without the locales Wine falls back to an English user interface.
@@ -72,7 +75,6 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! emulator_ready; then
             echo "deb $mirror bookworm-backports main" | $SUDO tee "$list" >/dev/null
         fi
     fi
-    $SUDO apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends \
-        ${suite:+-t "$suite"} qemu-user qemu-user-static- >/dev/null
+    refresh_indexes
+    install_packages ${suite:+-t "$suite"} qemu-user qemu-user-static-
 fi

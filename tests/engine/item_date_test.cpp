@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/test_support.h"
-#include "engine/date_taken.h"
+#include "readers/date_taken.h"
 #include "engine/item_date.h"
 #include "native/file_builders.h"
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "engine/date_taken.h"
+#include "readers/date_taken.h"
 #include "samples.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/byte_reader.h"
+#include "readers/byte_reader.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/date_taken.h"
+#include "readers/date_taken.h"
 #include "samples.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/name_date.h"
+#include "readers/name_date.h"
 #include "samples.h"
 
 namespace {

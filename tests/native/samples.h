@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/date_taken.h"
+#include "readers/date_taken.h"
 #include "file_builders.h"
 
 struct Sample {

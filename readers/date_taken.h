@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/byte_reader.h"
-#include "engine/calendar.h"
+#include "readers/byte_reader.h"
+#include "readers/calendar.h"
 
 // Where the time was found, in the order a JPEG is searched.
 enum class DateSource {

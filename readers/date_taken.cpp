@@ -1,4 +1,4 @@
-#include "engine/date_taken.h"
+#include "readers/date_taken.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/name_date.h"
+#include "readers/name_date.h"
 
 #include <cwchar>
 
