@@ -116,3 +116,29 @@ template <typename T> class ComPtr {
   private:
     T *ptr_ = nullptr;
 };
+
+// A lock for data that two threads touch (a critical section: Windows XP has no lighter one).
+class CriticalSection {
+  public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection &) = delete;
+    CriticalSection &operator=(const CriticalSection &) = delete;
+    void Enter() { EnterCriticalSection(&section_); }
+    void Leave() { LeaveCriticalSection(&section_); }
+
+  private:
+    CRITICAL_SECTION section_;
+};
+
+// Holds a critical section for as long as it lives.
+class Locked {
+  public:
+    explicit Locked(CriticalSection &section) : section_(section) { section_.Enter(); }
+    ~Locked() { section_.Leave(); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+
+  private:
+    CriticalSection &section_;
+};

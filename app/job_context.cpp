@@ -21,15 +21,9 @@ static_assert(sizeof(SYSTEMTIME) == 4 * sizeof(uint32_t), "SYSTEMTIME packs into
 
 namespace {
 
-constexpr int LoadedWord = 4;
-constexpr int ExactWord = 8;
-constexpr int ExactValidWord = 10;
-
-// The same moment to the second, as a picker shows it.
-bool SameToTheSecond(const SYSTEMTIME &a, const SYSTEMTIME &b) {
-    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
-           a.wMinute == b.wMinute && a.wSecond == b.wSecond;
-}
+constexpr int MomentWord = 4;
+constexpr int LoadedWord = 6;
+constexpr int HasLoadedWord = 8;
 
 } // namespace
 
@@ -60,30 +54,35 @@ SYSTEMTIME SharedTime::Load() const {
     return time;
 }
 
-bool SharedTime::LoadExact(FILETIME *utc) const {
+FILETIME SharedTime::Moment() const {
     uint32_t words[Words];
     Read(words);
-    if (!words[ExactValidWord])
-        return false;
-    std::memcpy(utc, words + ExactWord, sizeof *utc);
-    return true;
+    FILETIME moment;
+    std::memcpy(&moment, words + MomentWord, sizeof moment);
+    return moment;
 }
 
-bool SharedTime::LoadedExact(FILETIME *utc) const {
+bool SharedTime::Loaded(FILETIME *utc) const {
     uint32_t words[Words];
     Read(words);
-    std::memcpy(utc, words + ExactWord, sizeof *utc);
-    return utc->dwLowDateTime != 0 || utc->dwHighDateTime != 0;
+    std::memcpy(utc, words + LoadedWord, sizeof *utc);
+    return words[HasLoadedWord] != 0;
+}
+
+void SharedTime::Store(const SYSTEMTIME &time, const FILETIME &moment) {
+    uint32_t words[Words];
+    Read(words); // only this thread writes: what it reads is current
+    std::memcpy(words, &time, sizeof time);
+    std::memcpy(words + MomentWord, &moment, sizeof moment);
+    Write(words);
 }
 
 void SharedTime::Store(const SYSTEMTIME &time) {
-    uint32_t words[Words];
-    Read(words); // only this thread writes: what it reads is current
-    SYSTEMTIME loaded;
-    std::memcpy(&loaded, words + LoadedWord, sizeof loaded);
-    std::memcpy(words, &time, sizeof time);
-    words[ExactValidWord] = words[ExactValidWord] && SameToTheSecond(time, loaded);
-    Write(words);
+    SYSTEMTIME universal = {};
+    FILETIME moment = {};
+    if (TzSpecificLocalTimeToSystemTime(nullptr, &time, &universal))
+        SystemTimeToFileTime(&universal, &moment);
+    Store(time, moment);
 }
 
 void SharedTime::Clear() {
@@ -91,12 +90,12 @@ void SharedTime::Clear() {
     Write(words);
 }
 
-void SharedTime::StoreLoaded(const SYSTEMTIME &time, const FILETIME &exact) {
+void SharedTime::StoreLoaded(const SYSTEMTIME &time, const FILETIME &moment) {
     uint32_t words[Words];
     std::memcpy(words, &time, sizeof time);
-    std::memcpy(words + LoadedWord, &time, sizeof time);
-    std::memcpy(words + ExactWord, &exact, sizeof exact);
-    words[ExactValidWord] = 1;
+    std::memcpy(words + MomentWord, &moment, sizeof moment);
+    std::memcpy(words + LoadedWord, &moment, sizeof moment);
+    words[HasLoadedWord] = 1;
     Write(words);
 }
 

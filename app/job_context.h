@@ -32,27 +32,28 @@ struct ItemCounts {
     }
 };
 
-// A local time written by the dialog thread while the walk thread may read it: a sequence
-// word around the packed words, so a reader never sees half of an old and half of a new value.
-// A time loaded from the target also keeps the target's exact file time: as long as the value
-// is the loaded one to the second, that is written back, all 100 ns of it (a round trip through
-// local time keeps milliseconds only, and can move by an hour in the repeated autumn hour).
+// A picker's time, written by the dialog thread while the walk thread may read it: the local
+// time it shows and the moment that names, to the 100 ns (a local time alone is a round trip
+// that keeps milliseconds only, and names two moments in the repeated autumn hour), and the
+// moment loaded from the target, which a shift is counted from. A sequence word around the
+// packed words, so a reader never sees half of an old and half of a new value.
 class SharedTime {
   public:
     SYSTEMTIME Load() const;
-    // The exact file time, when the value is still the one loaded with it.
-    bool LoadExact(FILETIME *utc) const;
-    // The exact file time last loaded, whatever the value is now; false when none was loaded.
-    bool LoadedExact(FILETIME *utc) const;
-    void Store(const SYSTEMTIME &time); // one writer: the dialog thread
-    void StoreLoaded(const SYSTEMTIME &time, const FILETIME &exact);
+    FILETIME Moment() const;
+    // The moment loaded from the target; false when none was.
+    bool Loaded(FILETIME *utc) const;
+    void Store(const SYSTEMTIME &time, const FILETIME &moment); // one writer: the dialog thread
+    // A local time alone names the moment its date's rules give it.
+    void Store(const SYSTEMTIME &time);
+    void StoreLoaded(const SYSTEMTIME &time, const FILETIME &moment);
     void Clear(); // all zero, nothing loaded
     // Changes with every store: a reader that kept a converted value knows when it is stale.
     uint32_t Version() const { return sequence_.load(); }
 
   private:
-    // The value, the loaded value, the exact file time, and whether that still applies.
-    static constexpr int Words = 4 + 4 + 2 + 1;
+    // The value, its moment, the loaded moment, and whether one was loaded.
+    static constexpr int Words = 4 + 2 + 2 + 1;
     void Read(uint32_t *words) const;
     void Write(const uint32_t *words);
     std::atomic<uint32_t> sequence_{0};

@@ -66,7 +66,9 @@ double ReadAll(const std::wstring &folder, int files, int *found) {
     for (int i = 0; i < files; ++i) {
         FILETIME utc;
         bool has = false;
-        if (ReadItemDateTaken(FileName(folder, i).c_str(), &utc, &has) == ERROR_SUCCESS && has)
+        if (ReadItemDateTaken(FileName(folder, i).c_str(), FILE_ATTRIBUTE_NORMAL, &utc, &has) ==
+                ERROR_SUCCESS &&
+            has)
             ++*found;
     }
     return Seconds() - start;

@@ -1,6 +1,7 @@
 #include "engine/item_date.h"
 
 #include "app/handles.h"
+#include "engine/stamp.h"
 #include "readers/date_taken.h"
 #include "readers/name_date.h"
 
@@ -96,21 +97,15 @@ bool ReadDateTakenFrom(HANDLE file, FILETIME *utc) {
     return read && CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, utc);
 }
 
-DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found) {
+DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, FILETIME *utc, bool *found) {
     *found = false;
-    UniqueHandle file(OpenForDateTaken(path, FILE_ATTRIBUTE_NORMAL));
-    if (!file)
-        return GetLastError();
+    if (!HoldsContentDate(attributes))
+        return ERROR_SUCCESS;
+    TimesHandle file(path, attributes, FILE_ATTRIBUTE_NORMAL, true);
+    if (!file.Valid())
+        return file.Error();
     *found = ReadDateTakenFrom(file.Get(), utc);
     return ERROR_SUCCESS;
-}
-
-HANDLE OpenForDateTaken(const wchar_t *path, DWORD flags) {
-    // The right to write attributes is what lets this handle keep the last-access time; without
-    // it the read would move that time, so there is no read-only fallback.
-    return CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, flags, nullptr);
 }
 
 bool NameDateOf(const wchar_t *name, FILETIME *utc) {

@@ -28,17 +28,16 @@ class FileByteReader : public ByteReader {
 // False for a time that cannot be a FILETIME.
 bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, FILETIME *utc);
 
-// Looks inside the file at path (extended-length form) for the moment it was taken. Returns the
-// error of the open when the file cannot be opened with the right to keep its last-access time;
-// otherwise ERROR_SUCCESS, with found telling whether the file holds a date. The file, its
-// last-write and last-access times are left as they were.
-DWORD ReadItemDateTaken(const wchar_t *path, FILETIME *utc, bool *found);
-// The same on a file already opened by OpenForDateTaken (which an apply then stamps through the
-// same handle): whether it holds a date.
+// Looks inside the file at path (extended-length form), whose attributes the walk found, for the
+// moment it was taken; it is opened the way stamping opens it (a read-only item that the system
+// will not open for its attributes takes the writable route). Returns the error of the open when
+// the file cannot be opened; otherwise ERROR_SUCCESS, with found telling whether the file holds a
+// date. A folder or a link holds none. The file, its last-write and last-access times are left
+// as they were.
+DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, FILETIME *utc, bool *found);
+// The same on a file already open for reading its content and changing its times (which an
+// apply then stamps through the same handle): whether it holds a date.
 bool ReadDateTakenFrom(HANDLE file, FILETIME *utc);
-// Opens a file for reading its content and changing its times (INVALID_HANDLE_VALUE and the
-// error in GetLastError when it cannot be).
-HANDLE OpenForDateTaken(const wchar_t *path, DWORD flags);
 
 // The date and time in the name of an item, as local time by the rules of that date.
 bool NameDateOf(const wchar_t *name, FILETIME *utc);

@@ -19,6 +19,7 @@ void PreviewList::Clear() {
     stamps_ = 0;
     changing_ = 0;
     undated_ = 0;
+    outOfRange_ = 0;
 }
 
 wchar_t *PreviewList::Keep(const wchar_t *text, size_t length) {
@@ -47,6 +48,7 @@ void PreviewList::Add(const wchar_t *relative, size_t length, const FILETIME (&n
         if (plan.changes[stamp])
             row.changes |= 1u << stamp;
     }
+    row.refused = plan.refused;
     row.flags = (folder ? PreviewFolder : 0) | (plan.noDate ? PreviewNoDate : 0) |
                 (plan.outOfRange ? PreviewOutOfRange : 0);
     rows_.push_back(row);
@@ -54,6 +56,8 @@ void PreviewList::Add(const wchar_t *relative, size_t length, const FILETIME (&n
         ++changing_;
     if (plan.noDate)
         ++undated_;
+    if (plan.outOfRange)
+        ++outOfRange_;
 }
 
 size_t PreviewList::BytesReserved() const {
@@ -74,10 +78,11 @@ std::string Utf8(const std::wstring &text) {
     return bytes;
 }
 
-// A field quoted where it holds a separator, a quote or a line break.
-void AppendField(std::string *line, const std::wstring &field) {
+// A field quoted where it holds the separator, a quote or a line break.
+void AppendField(std::string *line, const std::wstring &field, wchar_t separator) {
     const std::string bytes = Utf8(field);
-    if (bytes.find_first_of(",\"\r\n") == std::string::npos) {
+    const char special[] = {static_cast<char>(separator), '"', '\r', '\n', '\0'};
+    if (bytes.find_first_of(special) == std::string::npos) {
         *line += bytes;
         return;
     }
@@ -90,39 +95,71 @@ void AppendField(std::string *line, const std::wstring &field) {
     *line += '"';
 }
 
+constexpr uint64_t TicksPerSecond = 10000000;
+
+uint64_t Ticks(const FILETIME &time) {
+    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
 } // namespace
 
 std::wstring IsoLocalTime(const FILETIME &utc) {
     SYSTEMTIME universal = {}, local = {};
+    FILETIME wall = {};
     if (!FileTimeToSystemTime(&utc, &universal) ||
         !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         return std::wstring();
-    wchar_t text[32];
-    FormatText(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+    local.wMilliseconds = 0;
+    universal.wMilliseconds = 0;
+    FILETIME second = {};
+    if (!SystemTimeToFileTime(&local, &wall) || !SystemTimeToFileTime(&universal, &second))
+        return std::wstring();
+    const int64_t offset = static_cast<int64_t>(Ticks(wall) - Ticks(second));
+    const uint64_t minutes = static_cast<uint64_t>(offset < 0 ? -offset : offset) / 600000000;
+    wchar_t text[48];
+    FormatText(text, 48, L"%04u-%02u-%02uT%02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
                local.wHour, local.wMinute, local.wSecond);
-    return text;
+    std::wstring iso = text;
+    if (const uint64_t fraction = Ticks(utc) % TicksPerSecond) {
+        FormatText(text, 48, L".%07u", static_cast<unsigned>(fraction));
+        iso += text;
+    }
+    FormatText(text, 48, L"%c%02u:%02u", offset < 0 ? L'-' : L'+',
+               static_cast<unsigned>(minutes / 60), static_cast<unsigned>(minutes % 60));
+    return iso + text;
 }
 
-std::string PreviewCsv(const PreviewList &list, const std::vector<std::wstring> &header) {
+wchar_t ListSeparator() {
+    wchar_t separator[4] = {};
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator, 4) == 2 &&
+        (separator[0] == L',' || separator[0] == L';' || separator[0] == L'\t'))
+        return separator[0];
+    return L',';
+}
+
+std::string PreviewCsv(const PreviewList &list, const ListTexts &texts) {
+    const wchar_t separator = texts.separator;
+    const std::string between(1, static_cast<char>(separator));
     std::string csv = "\xEF\xBB\xBF";
     std::string line;
-    for (const std::wstring &name : header) {
-        if (!line.empty())
-            line += ',';
-        std::string field;
-        AppendField(&field, name);
-        line += field;
+    for (size_t i = 0; i < texts.header.size(); ++i) {
+        if (i > 0)
+            line += between;
+        AppendField(&line, texts.header[i], separator);
     }
     csv += line + "\r\n";
     for (size_t i = 0; i < list.Size(); ++i) {
         const PreviewRow &row = list.Row(i);
         std::string fields;
-        AppendField(&fields, row.path);
+        AppendField(&fields, row.path, separator);
         for (int stamp : PreviewStampOrder) {
             if (!(list.Stamps() & (1u << stamp)))
                 continue;
-            fields += ',' + Utf8(IsoLocalTime(row.now[stamp]));
-            fields += ',' + Utf8(IsoLocalTime(row.next[stamp]));
+            fields += between + Utf8(IsoLocalTime(row.now[stamp])) + between;
+            if (row.refused & (1u << stamp))
+                AppendField(&fields, texts.outOfRange, separator);
+            else
+                fields += Utf8(IsoLocalTime(row.next[stamp]));
         }
         csv += fields + "\r\n";
     }

@@ -21,6 +21,7 @@ struct PreviewRow {
     FILETIME next[StampKinds];
     uint8_t write;   // bit per stamp (StampIndex): the apply writes it
     uint8_t changes; // bit per stamp: what it writes differs from what the item has
+    uint8_t refused; // bit per stamp: its new time cannot be written, so the apply refuses the item
     uint8_t flags;   // PreviewFolder, PreviewNoDate, PreviewOutOfRange
 };
 constexpr uint8_t PreviewFolder = 1;
@@ -38,6 +39,7 @@ class PreviewList {
     uint8_t Stamps() const { return stamps_; }
     uint32_t Changing() const { return changing_; }
     uint32_t Undated() const { return undated_; }
+    uint32_t OutOfRange() const { return outOfRange_; }
     void Clear();
     size_t BytesReserved() const;
 
@@ -50,17 +52,30 @@ class PreviewList {
     uint8_t stamps_ = 0;
     uint32_t changing_ = 0;
     uint32_t undated_ = 0;
+    uint32_t outOfRange_ = 0;
 };
 
 // The stamps in the order the list shows them: created, modified, last accessed.
 constexpr int PreviewStampOrder[StampKinds] = {StampIndexCreated, StampIndexWritten,
                                                StampIndexAccessed};
 
-// A time as ISO 8601 local time to the second, by the rules of its own date.
+// A time as ISO 8601 local time by the rules of its own date, with its offset from UTC (so the
+// two 02:30 of an autumn night read apart) and its fraction of a second when there is one:
+// "2023-10-29T02:30:00+02:00", "2024-01-31T23:59:59.1234567+01:00".
 std::wstring IsoLocalTime(const FILETIME &utc);
+
+// What the saved list says in words, in the user's language, and how it separates its fields.
+struct ListTexts {
+    std::vector<std::wstring> header; // the item, then for each stamp in use its now and new
+    std::wstring outOfRange;          // the new time of a stamp that cannot be written
+    wchar_t separator = L',';
+};
+// The separator a spreadsheet of the user's locale expects (";" where the decimal mark is a
+// comma); "," where the locale names none that a reader of the list takes.
+wchar_t ListSeparator();
 // The list as a spreadsheet opens it: UTF-8 with a byte-order mark, the header, then one line
 // per item: its path, then for each stamp in use its time now and its new time.
-std::string PreviewCsv(const PreviewList &list, const std::vector<std::wstring> &header);
+std::string PreviewCsv(const PreviewList &list, const ListTexts &texts);
 
 // Written by the walk of a preview pass, read by the dialog only while no pass runs.
 extern PreviewList previewList;

@@ -9,26 +9,18 @@
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
 
-StampCalls stampCalls = {SetFileTime, SetFileAttributesW};
+StampCalls stampCalls = {SetFileTime, SetFileAttributesW, CreateFileW};
 
 namespace {
-
-// With the rules of the chosen date, not the offset in force today.
-FILETIME LocalToFileTime(const SYSTEMTIME &local) {
-    SYSTEMTIME universal = {};
-    FILETIME utc = {};
-    TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal);
-    SystemTimeToFileTime(&universal, &utc);
-    return utc;
-}
 
 // Everything SetFileTime needs, and GetFileTime for the undo record; shared with every other
 // opener, and needing no write sharing, so a file that another program holds open is stamped all
 // the same.
-UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags) {
-    return UniqueHandle(CreateFileW(path, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, flags, nullptr));
+UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags, DWORD content) {
+    return UniqueHandle(
+        stampCalls.createFile(path, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES | content,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, flags, nullptr));
 }
 
 // Keeps what the apply pass did to the item at path, below the folder it walks, for undo: the
@@ -111,8 +103,7 @@ void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
     const uint32_t version = time.Version();
     if (stamp->converted && stamp->version == version)
         return;
-    if (!time.LoadExact(&stamp->utc))
-        stamp->utc = LocalToFileTime(time.Load());
+    stamp->utc = time.Moment();
     stamp->version = version;
     stamp->converted = true;
 }
@@ -163,8 +154,13 @@ bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
     return false;
 }
 
-TimesHandle::TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags)
-    : path_(path), attributes_(attributes), item_(OpenForStamping(path, flags)) {
+bool HoldsContentDate(DWORD attributes) {
+    return !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+TimesHandle::TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags, bool readContent)
+    : path_(path), attributes_(attributes),
+      item_(OpenForStamping(path, flags, readContent ? GENERIC_READ : 0)) {
     if (item_)
         return;
     error_ = GetLastError();
@@ -173,8 +169,9 @@ TimesHandle::TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags)
     // Where the system insists, the read-only bit is cleared for the moment of the change.
     stampCalls.setAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     cleared_ = true;
-    item_.Reset(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, flags, nullptr));
+    item_.Reset(stampCalls.createFile(
+        path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | (readContent ? GENERIC_READ : 0),
+        FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
     if (item_) {
         error_ = ERROR_SUCCESS;
         return;

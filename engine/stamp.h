@@ -42,10 +42,13 @@ class StampTimes {
     Stamp created_, modified_, accessed_;
 };
 
-// The calls that change an item, replaceable so that a test can make one refuse.
+// The calls that open and change an item, replaceable so that a test can make one refuse (as a
+// share may refuse to open a read-only item for its attributes).
 struct StampCalls {
     BOOL(WINAPI *setFileTime)(HANDLE, const FILETIME *, const FILETIME *, const FILETIME *);
     BOOL(WINAPI *setAttributes)(LPCWSTR, DWORD);
+    HANDLE(WINAPI *createFile)
+    (LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 };
 extern StampCalls stampCalls;
 
@@ -78,13 +81,18 @@ DWORD StampOpenFlags(bool applyToFolders, DWORD attributes);
 // (clear the read-only bit, open for writing, put the bit back).
 bool NeedsWritableRoute(DWORD openError, DWORD attributes);
 
+// Whether an item may hold a date in its content: a folder holds no photo, and a link is taken
+// as itself, as stamping takes it, never as the item it points to.
+bool HoldsContentDate(DWORD attributes);
+
 // An item opened for reading and changing its times, the way stamping opens it: attributes only
 // and shared with everyone, or the writable route where the system insists on a read-only item.
-// Whatever the open changed is put back when this goes.
+// With readContent, its bytes can be read through it too. Whatever the open changed is put back
+// when this goes.
 class TimesHandle {
   public:
     // Invalid, with the code of the step that failed, when the item cannot be opened.
-    TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags);
+    TimesHandle(const wchar_t *path, DWORD attributes, DWORD flags, bool readContent = false);
     ~TimesHandle();
     TimesHandle(const TimesHandle &) = delete;
     TimesHandle &operator=(const TimesHandle &) = delete;

@@ -1,5 +1,7 @@
 #include "engine/time_rule.h"
 
+#include <algorithm>
+
 namespace {
 
 // FileTimeToSystemTime takes values below 2^63 ticks (the year 30828).
@@ -32,12 +34,34 @@ bool Shifted(const FILETIME &time, int64_t shift, FILETIME *moved) {
     return true;
 }
 
-// A local time to the whole second as UTC, by the rules of its date.
-bool LocalSecondToUtc(SYSTEMTIME local, FILETIME *utc) {
-    local.wMilliseconds = 0;
-    SYSTEMTIME universal = {};
-    return TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) &&
-           SystemTimeToFileTime(&universal, utc);
+// Naive ticks of a SYSTEMTIME as if it were UTC: the local wall clock as a number.
+bool WallTicks(SYSTEMTIME time, uint64_t *ticks) {
+    time.wMilliseconds = 0;
+    FILETIME wall;
+    if (!SystemTimeToFileTime(&time, &wall))
+        return false;
+    *ticks = Ticks(wall);
+    return true;
+}
+
+// The offset of local time from UTC in force at a moment, in ticks.
+bool OffsetAt(uint64_t utc, int64_t *offset) {
+    const FILETIME moment = FromTicks(utc);
+    SYSTEMTIME universal, local;
+    uint64_t wall;
+    if (!FileTimeToSystemTime(&moment, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local) || !WallTicks(local, &wall))
+        return false;
+    *offset = static_cast<int64_t>(wall - utc);
+    return true;
+}
+
+uint64_t Distance(uint64_t a, uint64_t b) {
+    return a > b ? a - b : b - a;
+}
+
+uint64_t WholeSeconds(const FILETIME &time) {
+    return Ticks(time) - Ticks(time) % TicksPerSecond;
 }
 
 } // namespace
@@ -49,21 +73,18 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
         plan.noDate = true; // the item keeps every stamp
         return plan;
     }
+    uint8_t refused = 0;
     for (int stamp = 0; stamp < StampKinds; ++stamp) {
         if (!choice.use[stamp])
             continue;
         FILETIME value = current[stamp];
+        bool inRange = true;
         switch (choice.rule) {
         case RuleSetDates:
             value = choice.fixed[stamp];
             break;
         case RuleShift:
-            if (!Shifted(current[stamp], choice.shift[stamp], &value)) {
-                // Nothing of the item is written when one of its stamps cannot be.
-                RulePlan refused;
-                refused.outOfRange = true;
-                return refused;
-            }
+            inRange = Shifted(current[stamp], choice.shift[stamp], &value);
             break;
         case RuleCopyModified:
         case RuleCopyCreated: {
@@ -79,36 +100,24 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
             value = *itemDate;
             break;
         }
+        // SetFileTime takes a zero time as "leave this stamp": 1601-01-01 00:00:00.0000000 UTC
+        // cannot be written any more than a time past 30827.
+        if (!inRange || Ticks(value) == 0 || Ticks(value) > LastFileTime) {
+            refused |= 1u << stamp;
+            continue;
+        }
         plan.write[stamp] = true;
         plan.value[stamp] = value;
         plan.changes[stamp] = Ticks(value) != Ticks(current[stamp]);
     }
+    if (refused) {
+        // Nothing of the item is written when one of its stamps cannot be.
+        RulePlan none;
+        none.outOfRange = true;
+        none.refused = refused;
+        return none;
+    }
     return plan;
-}
-
-int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded) {
-    SYSTEMTIME universal = {}, loadedLocal = {};
-    FILETIME from = {}, to = {};
-    if (!FileTimeToSystemTime(&loaded, &universal) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &loadedLocal) ||
-        !LocalSecondToUtc(loadedLocal, &from) || !LocalSecondToUtc(pickerLocal, &to))
-        return 0;
-    return static_cast<int64_t>(Ticks(to) - Ticks(from));
-}
-
-int64_t LocalDifference(const SYSTEMTIME &from, const SYSTEMTIME &to) {
-    FILETIME start = {}, end = {};
-    if (!LocalSecondToUtc(from, &start) || !LocalSecondToUtc(to, &end))
-        return 0;
-    return static_cast<int64_t>(Ticks(end) - Ticks(start));
-}
-
-bool MoveLocal(const SYSTEMTIME &local, int64_t ticks, SYSTEMTIME *moved) {
-    SYSTEMTIME universal = {};
-    FILETIME from = {}, to = {};
-    return LocalSecondToUtc(local, &from) && Shifted(from, ticks, &to) &&
-           FileTimeToSystemTime(&to, &universal) &&
-           SystemTimeToTzSpecificLocalTime(nullptr, &universal, moved);
 }
 
 std::wstring FormatShift(int64_t ticks) {
@@ -136,4 +145,71 @@ std::wstring FormatShift(int64_t ticks) {
     if (first < 3)
         text += L' ' + std::to_wstring(amounts[first + 1]) + L' ' + units[first + 1].unit;
     return text;
+}
+
+bool ResolveLocal(const SYSTEMTIME &local, const FILETIME &expected, FILETIME *utc) {
+    uint64_t wall;
+    if (!WallTicks(local, &wall))
+        return false;
+    // The offsets in force a day either side cover every change of offset around the time.
+    constexpr uint64_t Day = 26ull * 3600 * TicksPerSecond;
+    int64_t offsets[3];
+    int count = 0;
+    for (const uint64_t probe : {wall > Day ? wall - Day : 0, wall, wall + Day}) {
+        int64_t offset;
+        if (OffsetAt(probe, &offset) &&
+            std::find(offsets, offsets + count, offset) == offsets + count)
+            offsets[count++] = offset;
+    }
+    // A candidate is a real moment when the offset in force there is the one it assumed; in the
+    // spring gap none is, and the nearest of them stands in.
+    bool found = false, foundValid = false;
+    uint64_t best = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint64_t candidate = wall - static_cast<uint64_t>(offsets[i]);
+        int64_t there;
+        const bool valid = OffsetAt(candidate, &there) && there == offsets[i];
+        const bool better = !found || (valid && !foundValid) ||
+                            (valid == foundValid && Distance(candidate, Ticks(expected)) <
+                                                        Distance(best, Ticks(expected)));
+        if (candidate <= LastFileTime && better) {
+            best = candidate;
+            found = true;
+            foundValid = valid;
+        }
+    }
+    if (found)
+        *utc = FromTicks(best);
+    return found;
+}
+
+bool PickerMoment(const SYSTEMTIME &before, const FILETIME &beforeUtc, const SYSTEMTIME &after,
+                  FILETIME *utc) {
+    uint64_t from, to;
+    if (!WallTicks(before, &from) || !WallTicks(after, &to))
+        return false;
+    if (from == to) {
+        *utc = beforeUtc;
+        return true;
+    }
+    const FILETIME expected = FromTicks(WholeSeconds(beforeUtc) + (to - from));
+    FILETIME second;
+    if (!ResolveLocal(after, expected, &second))
+        return false;
+    return MoveMoment(second, int64_t{after.wMilliseconds} * (TicksPerSecond / 1000), utc);
+}
+
+int64_t PickerShift(const FILETIME &now, const FILETIME &loaded) {
+    return static_cast<int64_t>(WholeSeconds(now) - WholeSeconds(loaded));
+}
+
+bool MoveMoment(const FILETIME &from, int64_t ticks, FILETIME *moved) {
+    return Shifted(from, ticks, moved);
+}
+
+SYSTEMTIME LocalTimeOf(const FILETIME &utc) {
+    SYSTEMTIME universal = {}, local = {};
+    FileTimeToSystemTime(&utc, &universal);
+    SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    return local;
 }

@@ -37,13 +37,14 @@ struct RuleChoice {
 };
 
 // What one item gets: which stamps are written and with what, whether each changes the item,
-// and whether a shift left the range a file time can show or the item had no date (the item
-// is then not stamped).
+// and whether a new time lies outside what a file time can hold or the item had no date (the
+// item is then not stamped).
 struct RulePlan {
     bool write[StampKinds] = {};
     FILETIME value[StampKinds] = {};
     bool changes[StampKinds] = {};
     bool outOfRange = false;
+    uint8_t refused = 0; // bit per stamp (StampIndex) whose new time cannot be written
     bool noDate = false;
     bool Writes() const { return write[0] || write[1] || write[2]; }
     bool Changes() const { return changes[0] || changes[1] || changes[2]; }
@@ -55,18 +56,23 @@ struct RulePlan {
 RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds],
                   const FILETIME *itemDate = nullptr);
 
-// How far a picker showing local time (by the rules of its date) was moved from the exact time
-// loaded into it, in signed 100 ns ticks of elapsed time. Both ends are taken as local time to
-// the whole second, each converted by the rules of its own date: a picker left as it was loaded
-// shifts nothing, also below a second and in the repeated autumn hour (where the local time
-// names two moments), and a move reads as the whole seconds the user moved it by.
-int64_t PickerShift(const SYSTEMTIME &pickerLocal, const FILETIME &loaded);
-
-// The elapsed time from one local time to another, to the whole second, each by its own date's
-// rules (signed 100 ns ticks).
-int64_t LocalDifference(const SYSTEMTIME &from, const SYSTEMTIME &to);
-// A local time moved by an elapsed time; false when that leaves what a file time can show.
-bool MoveLocal(const SYSTEMTIME &local, int64_t ticks, SYSTEMTIME *moved);
+// The moment a local time names that lies nearest to expected (UTC). A local time in the repeated
+// autumn hour names two moments, one in the spring gap none: it is the one near the moment the
+// caller expects, so an hour field moved by one moves by an hour on either side of a change.
+// False when the local time cannot be a file time.
+bool ResolveLocal(const SYSTEMTIME &local, const FILETIME &expected, FILETIME *utc);
+// The moment a picker names once the user has moved it from showing before (the moment
+// beforeUtc) to showing after: beforeUtc itself while it still shows the same second, else the
+// moment of after nearest to beforeUtc moved by as much as the fields were.
+bool PickerMoment(const SYSTEMTIME &before, const FILETIME &beforeUtc, const SYSTEMTIME &after,
+                  FILETIME *utc);
+// How far a picker was moved: from the moment loaded into it to the moment it names now, in
+// whole seconds of elapsed time (signed 100 ns ticks). A picker left as loaded shifts nothing.
+int64_t PickerShift(const FILETIME &now, const FILETIME &loaded);
+// A moment moved by an elapsed time; false when that leaves what a file time can hold.
+bool MoveMoment(const FILETIME &from, int64_t ticks, FILETIME *moved);
+// The local time of a moment, by the rules of its own date.
+SYSTEMTIME LocalTimeOf(const FILETIME &utc);
 
 // A shift as the rule row shows it: a sign, the largest unit that is not zero and the one below
 // it ("+1 h 0 min", "\u22123 d 2 h", "+2 min 5 s", "+30 s"); "0" when there is none. Below a

@@ -95,20 +95,22 @@ void UndoHistory::Begin(const wchar_t *folder, const SYSTEMTIME &appliedAt) {
     std::unique_ptr<UndoRecord> record(new (std::nothrow) UndoRecord(folder, appliedAt));
     if (!record)
         return;
+    const Locked locked(lock_);
     records_.push_back(std::move(record));
     open_ = true;
 }
 
 bool UndoHistory::Add(const wchar_t *relative, size_t length, const ItemStamps &before,
                       const ItemStamps &applied, uint32_t stamps) {
+    const Locked locked(lock_);
     if (!open_)
         return false;
     UndoRecord &record = *records_.back();
     if (record.NeedsBlock(length)) {
         // Room for one more block: older applies give way to the one that runs.
-        while (BytesReserved() + UndoRecord::BlockSize > budget_ && records_.size() > 1)
+        while (BytesReservedLocked() + UndoRecord::BlockSize > budget_ && records_.size() > 1)
             records_.erase(records_.begin());
-        if (BytesReserved() + UndoRecord::BlockSize > budget_) {
+        if (BytesReservedLocked() + UndoRecord::BlockSize > budget_) {
             record.CountLost();
             return false;
         }
@@ -117,33 +119,74 @@ bool UndoHistory::Add(const wchar_t *relative, size_t length, const ItemStamps &
 }
 
 void UndoHistory::CountLost() {
+    const Locked locked(lock_);
     if (open_)
         records_.back()->CountLost();
 }
 
 void UndoHistory::End() {
+    const Locked locked(lock_);
     if (open_ && records_.back()->Count() == 0 && records_.back()->Lost() == 0)
         records_.pop_back();
     open_ = false;
 }
 
-const UndoRecord *UndoHistory::Newest() const {
+const UndoRecord *UndoHistory::Open() const {
+    const Locked locked(lock_);
+    return open_ ? records_.back().get() : nullptr;
+}
+
+size_t UndoHistory::Records() const {
+    const Locked locked(lock_);
+    return records_.size();
+}
+
+bool UndoHistory::Recording() const {
+    const Locked locked(lock_);
+    return recording_ && open_;
+}
+
+const UndoRecord *UndoHistory::NewestLocked() const {
     if (records_.empty() || open_)
         return nullptr;
     return records_.back().get();
 }
 
+const UndoRecord *UndoHistory::Newest() const {
+    const Locked locked(lock_);
+    return NewestLocked();
+}
+
+bool UndoHistory::NewestSummary(UndoSummary *summary) const {
+    const Locked locked(lock_);
+    const UndoRecord *record = NewestLocked();
+    if (!record)
+        return false;
+    summary->folder = record->Folder();
+    summary->count = record->Count();
+    summary->lost = record->Lost();
+    summary->appliedAt = record->AppliedAt();
+    return true;
+}
+
 void UndoHistory::DropNewest() {
+    const Locked locked(lock_);
     if (!records_.empty() && !open_)
         records_.pop_back();
 }
 
 void UndoHistory::Clear() {
+    const Locked locked(lock_);
     records_.clear();
     open_ = false;
 }
 
 size_t UndoHistory::BytesReserved() const {
+    const Locked locked(lock_);
+    return BytesReservedLocked();
+}
+
+size_t UndoHistory::BytesReservedLocked() const {
     size_t bytes = 0;
     for (const auto &record : records_)
         bytes += record->BytesReserved();

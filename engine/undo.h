@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/handles.h"
 #include "app/job_context.h"
 
 // The applyMode of an undo request: one pass that restores the newest record's items.
@@ -81,8 +82,17 @@ class UndoRecord {
     uint32_t lost_ = 0;
 };
 
-// Every record of this run, oldest first. The walk thread of an apply pass writes the open
-// record; the dialog reads the history only while no pass runs.
+// What the dialog shows of the newest record: a copy, so nothing of it can go while it is shown.
+struct UndoSummary {
+    std::wstring folder;
+    uint32_t count = 0;
+    uint32_t lost = 0;
+    SYSTEMTIME appliedAt = {};
+};
+
+// Every record of this run, oldest first. The job threads change it (the controller begins and
+// ends records, the walk adds to the open one, an undo drops the newest); the dialog reads
+// summaries of it at any moment, so every change and every read holds the history's lock.
 class UndoHistory {
   public:
     // All records together stay below this (also in the 32-bit build's address space).
@@ -99,20 +109,25 @@ class UndoHistory {
     // The pass has ended: a record that holds nothing is not kept.
     void End();
     // The record of the pass that runs, null when none is open.
-    const UndoRecord *Open() const { return open_ ? records_.back().get() : nullptr; }
+    const UndoRecord *Open() const;
     // The newest record of an ended pass, null when there is none.
     const UndoRecord *Newest() const;
+    // A copy of what the newest record of an ended pass holds; false when there is none.
+    bool NewestSummary(UndoSummary *summary) const;
     // The newest record is undone: it goes.
     void DropNewest();
     void Clear();
-    size_t Records() const { return records_.size(); }
+    size_t Records() const;
     size_t BytesReserved() const;
     void SetBudget(size_t bytes) { budget_ = bytes; }
     // Whether apply passes record at all; on unless a measurement turns it off.
     void SetRecording(bool on) { recording_ = on; }
-    bool Recording() const { return recording_ && open_; }
+    bool Recording() const;
 
   private:
+    const UndoRecord *NewestLocked() const;
+    size_t BytesReservedLocked() const;
+    mutable CriticalSection lock_;
     std::vector<std::unique_ptr<UndoRecord>> records_;
     bool open_ = false; // the newest record belongs to the pass that runs
     std::atomic<bool> recording_{true};

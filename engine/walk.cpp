@@ -99,8 +99,7 @@ void ListedStamps(const WIN32_FIND_DATAW &entry, FILETIME (&now)[StampKinds]) {
     now[StampIndexWritten] = entry.ftLastWriteTime;
 }
 
-// The date the rule takes from the item in the working path; found tells whether it has one. A
-// folder holds no photo of its own.
+// The date the rule takes from the item in the working path; found tells whether it has one.
 DWORD FindItemDate(const WalkPass &pass, const WIN32_FIND_DATAW &entry, FILETIME *date,
                    bool *found) {
     *found = false;
@@ -108,9 +107,7 @@ DWORD FindItemDate(const WalkPass &pass, const WIN32_FIND_DATAW &entry, FILETIME
         *found = NameDateOf(entry.cFileName, date);
         return ERROR_SUCCESS;
     }
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return ERROR_SUCCESS;
-    return ReadItemDateTaken(pass.path, date, found);
+    return ReadItemDateTaken(pass.path, entry.dwFileAttributes, date, found);
 }
 
 // What the pass's rule gives the item listed as entry, with the date found in it (null: none).
@@ -136,47 +133,50 @@ DWORD PlanEntry(WalkPass &pass, const WIN32_FIND_DATAW &entry, RulePlan *plan) {
     return ERROR_SUCCESS;
 }
 
-// Counts what the plan did to an item stamped with code.
-DWORD CountPlanned(const RulePlan &plan, DWORD code) {
+// Stamps what the plan says through the item's handle (nothing at all when the plan writes
+// nothing: no date, or a stamp copied onto itself) and counts what it did. A plan with a time
+// that cannot be written refuses the item.
+DWORD StampWithPlan(const RulePlan &plan, HANDLE item, const wchar_t *path, DWORD attributes) {
+    if (plan.outOfRange)
+        return ErrorShiftOutOfRange;
     if (plan.noDate)
         ++undatedItems;
+    const DWORD code = plan.Writes() && item
+                           ? StampOpenItem(item, path, attributes, PlanArguments(plan))
+                           : ERROR_SUCCESS;
     if (code == ERROR_SUCCESS && plan.Changes())
         ++changedItems;
     return code;
 }
 
-// A photo read and stamped through one open, which costs as much as the rest together; where
-// that open is refused, the item takes the way of every other item (which reports the error).
-bool StampPhotoOnce(WalkPass &pass, const WIN32_FIND_DATAW &entry, DWORD *code) {
+// A photo is read and stamped through one open, which costs as much as the rest together.
+DWORD StampPhotoOnce(WalkPass &pass, const WIN32_FIND_DATAW &entry) {
     const DWORD attributes = entry.dwFileAttributes;
-    UniqueHandle item(OpenForDateTaken(pass.path, StampOpenFlags(pass.stampFolders, attributes)));
-    if (!item)
-        return false;
+    TimesHandle item(pass.path, attributes, StampOpenFlags(pass.stampFolders, attributes), true);
+    if (!item.Valid())
+        return item.Error();
     FILETIME date = {};
     const bool found = ReadDateTakenFrom(item.Get(), &date);
     const RulePlan plan = PlanWith(pass, entry, found ? &date : nullptr);
-    *code = CountPlanned(
-        plan, plan.Writes() ? StampOpenItem(item.Get(), pass.path, attributes, PlanArguments(plan))
-                            : ERROR_SUCCESS);
-    return true;
+    return StampWithPlan(plan, item.Get(), pass.path, attributes);
 }
 
-// Stamps the item in the working path with what its plan says: nothing at all when the plan
-// writes nothing (no date, or a stamp copied onto itself).
+// Stamps the item in the working path with what its plan says; an item whose plan writes nothing
+// is not opened at all.
 DWORD StampPlanned(WalkPass &pass, const WIN32_FIND_DATAW &entry) {
-    DWORD code = ERROR_SUCCESS;
-    if (pass.rule.rule == RuleDateTaken && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        StampPhotoOnce(pass, entry, &code))
-        return code;
+    const DWORD attributes = entry.dwFileAttributes;
+    if (pass.rule.rule == RuleDateTaken && HoldsContentDate(attributes))
+        return StampPhotoOnce(pass, entry);
     RulePlan plan;
-    code = PlanEntry(pass, entry, &plan);
+    const DWORD code = PlanEntry(pass, entry, &plan);
     if (code != ERROR_SUCCESS)
         return code;
-    if (plan.outOfRange)
-        return ErrorShiftOutOfRange;
-    return CountPlanned(plan, plan.Writes() ? TryStampItem(pass.path, entry.dwFileAttributes,
-                                                           PlanArguments(plan), pass.context)
-                                            : ERROR_SUCCESS);
+    if (plan.outOfRange || !plan.Writes())
+        return StampWithPlan(plan, nullptr, pass.path, attributes);
+    TimesHandle item(pass.path, attributes, StampOpenFlags(pass.stampFolders, attributes));
+    if (!item.Valid())
+        return item.Error();
+    return StampWithPlan(plan, item.Get(), pass.path, attributes);
 }
 
 bool IsNotFound(DWORD code) {
@@ -337,9 +337,35 @@ Step WalkFolders(WalkPass &pass, size_t length) {
     return Step::GoOn;
 }
 
+// Listing a folder may move its last-access time, as the system decides whatever the program
+// asks: a folder the walk lists gets back the time it had before.
+class KeptAccessTime {
+  public:
+    explicit KeptAccessTime(const wchar_t *folder)
+        : folder_(CreateFileW(folder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
+        known_ = folder_ && GetFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
+    }
+    ~KeptAccessTime() {
+        FILETIME now;
+        if (known_ && GetFileTime(folder_.Get(), nullptr, &now, nullptr) &&
+            CompareFileTime(&now, &accessed_) != 0)
+            SetFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
+    }
+    KeptAccessTime(const KeptAccessTime &) = delete;
+    KeptAccessTime &operator=(const KeptAccessTime &) = delete;
+
+  private:
+    UniqueHandle folder_;
+    FILETIME accessed_ = {};
+    bool known_ = false;
+};
+
 Step WalkLevel(WalkPass &pass, size_t length) {
     if (WalkCancelled())
         return Step::Stop;
+    const KeptAccessTime kept(pass.path);
     const Step step = WalkFiles(pass, length);
     return step == Step::GoOn ? WalkFolders(pass, length) : step;
 }

@@ -62,6 +62,8 @@
 #define IDS_SAVE_FILTER 69
 #define IDS_SAVE_NAME 70
 #define IDS_SAVE_FAILED 71
+#define IDS_MARK_OUT_OF_RANGE 72
+#define IDS_PREVIEW_OUT_OF_RANGE 73
 
 // The main dialog's system menu
 #define IDM_UNDO 0x0010

@@ -56,6 +56,17 @@ if [ "${1:-}" != --suites ]; then
     fi
     [ -n "${VANDREL_FAT_DIR:-}" ] || echo "== FUSE cannot be used here: the tests on a FAT volume are skipped"
 
+    # A small volume that fills up, for saving a list on a full disk.
+    full_dir="$root/build/full"
+    mkdir -p "$full_dir"
+    umount "$full_dir" 2>/dev/null || true
+    if mount -t tmpfs -o size=64k vandrel-full "$full_dir" 2>/dev/null; then
+        trap 'unmount_fat; umount "$full_dir" 2>/dev/null || true' EXIT
+        export VANDREL_FULL_DIR="Z:${full_dir//\//\\}"
+    else
+        echo "== no small volume can be mounted here: the test on a full disk is skipped"
+    fi
+
     status=0
     if vandrel_can_run_32bit; then
         bash "$0" --suites i686 x86_64 || status=$?

@@ -64,36 +64,21 @@ void RequestCount() {
     StartJob();
 }
 
-// The pickers as they show now, and the shifts they make, for the pass about to start.
-void ReadPickersForPass() {
-    const struct {
-        int id;
-        SharedTime *time;
-    } pickers[] = {
-        {IDC_PICK_CREATED, &jobContext.timeCreated},
-        {IDC_PICK_MODIFIED, &jobContext.timeModified},
-        {IDC_PICK_ACCESSED, &jobContext.timeAccessed},
-    };
-    for (const auto &picker : pickers) {
-        SYSTEMTIME time = picker.time->Load();
-        SendDlgItemMessageW(Dialog(), picker.id, DTM_GETSYSTEMTIME, 0,
-                            reinterpret_cast<LPARAM>(&time));
-        picker.time->Store(time);
-    }
-    StoreShifts();
-}
-
 void RequestApply() {
     KillTimer(Dialog(), RecountTimer);
-    ReadPickersForPass();
+    ReadPickersIntoJob(Dialog());
     jobContext.applyMode = 1;
     StartJob();
 }
 
+// The pickers a preview was made with.
+PickerValues previewedPickers;
+
 // A count that also lists what an apply would do; the list shows once it is complete.
 void RequestPreview() {
     KillTimer(Dialog(), RecountTimer);
-    ReadPickersForPass();
+    ReadPickersIntoJob(Dialog());
+    previewedPickers = SavePickers();
     jobContext.ClearCounts();
     jobContext.applyMode = PreviewMode;
     StartJob();
@@ -230,11 +215,21 @@ void OnPreviewClicked() {
     RequestPreview();
 }
 
-// The preview pass has listed everything: the list shows, and its Apply is this dialog's.
+void TakeWaitingFilterEdit();
+
+// The preview pass has listed everything: the list shows, and its Apply applies exactly what it
+// lists: the target, pattern, options and rule are as they were (the controls are locked while
+// the list is made, and an edit of the filter waits until the list has closed), and the pickers
+// go back to what the preview was made with.
 void OnPreviewReady(HWND window) {
-    if (ShowPreview(window) == IDC_PREVIEW_APPLY && !DialogPromptOpen())
-        OnApply();
+    const bool apply = ShowPreview(window) == IDC_PREVIEW_APPLY && !DialogPromptOpen();
     previewList.Clear();
+    if (!apply) {
+        TakeWaitingFilterEdit();
+        return;
+    }
+    RestorePickers(window, previewedPickers);
+    OnApply(); // an edit of the filter that still waits is taken when this apply has ended
 }
 
 void OnBrowseClicked() {
@@ -467,10 +462,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case JobEndedMessage:
         ShowJobEnd(window, wParam != 0);
         UpdateUndoEntry(window);
-        TakeWaitingFilterEdit();
         // The list opens once the controller has gone on: it waits for this message's answer.
         if (previewReady.exchange(0))
             PostMessageW(window, PreviewReadyMessage, 0, 0);
+        else
+            TakeWaitingFilterEdit();
         return TRUE;
     case PreviewReadyMessage:
         OnPreviewReady(window);

@@ -3,9 +3,12 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
+
 #include "app/handles.h"
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/list_file.h"
 #include "engine/preview.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
@@ -14,6 +17,7 @@ namespace {
 
 // Where the controls sit against the window's edges, taken from the template at start-up.
 struct Layout {
+    UINT dpi = DefaultDpi; // the resolution the lengths below are for
     SIZE minimum = {};
     RECT list = {}; // distances of the list from the client edges (right and bottom as margins)
     POINT buttons[3] = {}; // distances of each button's top-left from the bottom-right corner
@@ -24,8 +28,9 @@ const int layoutButtons[3] = {IDC_PREVIEW_APPLY, IDC_PREVIEW_SAVE, IDCANCEL};
 
 WindowIcons previewIcons;
 
-// One text the list view asks for; it copies the text before it asks again.
-wchar_t cellText[128];
+// One text the list view asks for; it copies the text before it asks again. A path is shown
+// whole, however long.
+wchar_t cellText[PathCapacity];
 
 HWND List(HWND window) {
     return GetDlgItem(window, IDC_PREVIEW_LIST);
@@ -50,6 +55,28 @@ void RememberLayout(HWND window) {
         layout.buttons[i] = {client.right - button.left, client.bottom - button.top};
     }
     layout.summaryRight = client.right - ChildRect(window, IDC_PREVIEW_SUMMARY).right;
+    layout.dpi = WindowDpi(window);
+}
+
+// On a monitor of another scale the margins and the smallest size scale with the window.
+void ScaleLayout(UINT dpi) {
+    const auto scale = [&](LONG &length) {
+        length = MulDiv(length, static_cast<int>(dpi), static_cast<int>(layout.dpi));
+    };
+    scale(layout.minimum.cx);
+    scale(layout.minimum.cy);
+    scale(layout.list.left);
+    scale(layout.list.top);
+    scale(layout.list.right);
+    scale(layout.list.bottom);
+    for (POINT &button : layout.buttons) {
+        scale(button.x);
+        scale(button.y);
+    }
+    LONG summary = layout.summaryRight;
+    scale(summary);
+    layout.summaryRight = summary;
+    layout.dpi = dpi;
 }
 
 // The stamp in use that a column after the first shows, and whether it is the new time.
@@ -97,6 +124,8 @@ void CellText(size_t item, int column, wchar_t *text, int capacity) {
         CopyText(text, capacity, row.path[0] ? row.path : L".");
     } else if (!ColumnStamp(column, &stamp, &isNew)) {
         text[0] = L'\0';
+    } else if (isNew && (row.refused & (1u << stamp))) {
+        CopyText(text, capacity, LoadText(IDS_MARK_OUT_OF_RANGE));
     } else if (isNew && (row.flags & PreviewNoDate)) {
         CopyText(text, capacity, LoadText(IDS_MARK_NO_DATE));
     } else if (isNew && !(row.changes & (1u << stamp))) {
@@ -121,10 +150,16 @@ void ShowSummary(HWND window) {
     wchar_t text[256];
     FormatText(text, 256, LoadText(IDS_PREVIEW_SUMMARY), static_cast<unsigned>(previewList.Size()),
                previewList.Changing());
-    if (previewList.Undated() > 0) {
+    const struct {
+        uint32_t count;
+        UINT format;
+    } parts[] = {{previewList.Undated(), IDS_PREVIEW_NO_DATE},
+                 {previewList.OutOfRange(), IDS_PREVIEW_OUT_OF_RANGE}};
+    for (const auto &part : parts) {
+        if (part.count == 0)
+            continue;
         const size_t length = lstrlenW(text);
-        FormatText(text + length, 256 - length, LoadText(IDS_PREVIEW_NO_DATE),
-                   previewList.Undated());
+        FormatText(text + length, 256 - length, LoadText(part.format), part.count);
     }
     SetDlgItemTextW(window, IDC_PREVIEW_SUMMARY, text);
 }
@@ -164,14 +199,40 @@ void OnGetDisplayInfo(NMLVDISPINFOW *info) {
     info->item.pszText = cellText;
 }
 
-bool WriteWholeFile(const wchar_t *path, const std::string &bytes) {
-    UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
+// Typing in the list selects the next item whose path begins with what was typed.
+LRESULT OnFindItem(const NMLVFINDITEMW *find) {
+    const size_t count = previewList.Size();
+    if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz || count == 0)
+        return -1;
+    const int typed = lstrlenW(find->lvfi.psz);
+    const size_t start = find->iStart >= 0 && static_cast<size_t>(find->iStart) < count
+                             ? static_cast<size_t>(find->iStart)
+                             : 0;
+    for (size_t step = 0; step < count; ++step) {
+        const size_t index = (start + step) % count;
+        if (!(find->lvfi.flags & LVFI_WRAP) && index < start)
+            break;
+        const wchar_t *path = previewList.Row(index).path;
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, path,
+                           std::min(lstrlenW(path), typed), find->lvfi.psz, typed) == CSTR_EQUAL)
+            return static_cast<LRESULT>(index);
+    }
+    return -1;
+}
+
+// The failure with the system's own words for it.
+std::wstring SaveFailureText(DWORD code) {
+    std::wstring text = LoadText(IDS_SAVE_FAILED);
+    wchar_t *reason = nullptr;
+    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t *>(&reason), 0, nullptr) &&
+        reason) {
+        UniqueLocalMemory owner(reason);
+        text += L"\n\n";
+        text += reason;
+    }
+    return text;
 }
 
 void OnSave(HWND window) {
@@ -180,22 +241,28 @@ void OnSave(HWND window) {
     for (wchar_t *c = filter; *c; ++c)
         if (*c == L'|')
             *c = L'\0';
-    wchar_t path[MAX_PATH];
-    CopyText(path, MAX_PATH, LoadText(IDS_SAVE_NAME));
+    // The dialog takes a path of any length the system takes.
+    std::wstring path(PathCapacity, L'\0');
+    CopyText(&path[0], PathCapacity, LoadText(IDS_SAVE_NAME));
     OPENFILENAMEW save = {};
     save.lStructSize = sizeof save;
     save.hwndOwner = window;
     save.lpstrFilter = filter;
-    save.lpstrFile = path;
-    save.nMaxFile = MAX_PATH;
+    save.lpstrFile = &path[0];
+    save.nMaxFile = PathCapacity;
     save.lpstrDefExt = L"csv";
     save.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     if (!GetSaveFileNameW(&save))
         return;
-    if (!WriteWholeFile(path, PreviewCsv(previewList, PreviewColumns()))) {
+    ListTexts texts;
+    texts.header = PreviewColumns();
+    texts.outOfRange = LoadText(IDS_MARK_OUT_OF_RANGE);
+    texts.separator = ListSeparator();
+    const DWORD code = WriteFileReplacing(path.c_str(), PreviewCsv(previewList, texts));
+    if (code != ERROR_SUCCESS) {
         wchar_t title[64];
         CopyText(title, ARRAYSIZE(title), LoadText(IDS_PRODUCT));
-        MessageBoxW(window, LoadText(IDS_SAVE_FAILED), title, MB_OK | MB_ICONERROR);
+        MessageBoxW(window, SaveFailureText(code).c_str(), title, MB_OK | MB_ICONERROR);
     }
 }
 
@@ -233,6 +300,7 @@ INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         OnSize(window, LOWORD(lParam), HIWORD(lParam));
         return TRUE;
     case WM_DPICHANGED:
+        ScaleLayout(LOWORD(wParam));
         TakeSuggestedRect(window, lParam);
         previewIcons.Show(window, LOWORD(wParam));
         return TRUE;
@@ -246,6 +314,11 @@ INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         const auto *header = reinterpret_cast<NMHDR *>(lParam);
         if (header->idFrom == IDC_PREVIEW_LIST && header->code == LVN_GETDISPINFOW)
             OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW *>(lParam));
+        if (header->idFrom == IDC_PREVIEW_LIST && header->code == LVN_ODFINDITEMW) {
+            SetWindowLongPtrW(window, DWLP_MSGRESULT,
+                              OnFindItem(reinterpret_cast<NMLVFINDITEMW *>(lParam)));
+            return TRUE;
+        }
         return FALSE;
     }
     case WM_COMMAND:

@@ -24,7 +24,7 @@ const ShiftedPicker shiftedPickers[3] = {
 int64_t ShiftOf(const ShiftedPicker &picker) {
     const SharedTime &time = jobContext.*picker.time;
     FILETIME loaded = {};
-    return time.LoadedExact(&loaded) ? PickerShift(time.Load(), loaded) : 0;
+    return time.Loaded(&loaded) ? PickerShift(time.Moment(), loaded) : 0;
 }
 
 } // namespace

@@ -26,9 +26,36 @@ constexpr DWORD PathTooLong = ERROR_FILENAME_EXCED_RANGE; // 206
 // The icon that control 1001 shows; the one it replaces is destroyed.
 UniqueIcon targetIcon;
 
+// The target opened for reading, and where the system allows, for putting its last-access time
+// back.
 UniqueHandle OpenForReading(const wchar_t *path, DWORD flags) {
-    return UniqueHandle(
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
+    UniqueHandle item(CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!item && GetLastError() == ERROR_ACCESS_DENIED)
+        item.Reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags,
+                               nullptr));
+    return item;
+}
+
+// The target's three times, read before anything else looks at it: its icon and its
+// desktop.ini are looked up by listing it, which may move its last-access time.
+struct TargetTimes {
+    bool read = false;
+    FILETIME created = {}, accessed = {}, written = {};
+};
+
+TargetTimes ReadTargetTimes(HANDLE item) {
+    TargetTimes times;
+    times.read = item && GetFileTime(item, &times.created, &times.accessed, &times.written);
+    return times;
+}
+
+// What looking at the target moved goes back.
+void PutBackAccessTime(HANDLE item, const TargetTimes &times) {
+    FILETIME accessed;
+    if (times.read && GetFileTime(item, nullptr, &accessed, nullptr) &&
+        CompareFileTime(&accessed, &times.accessed) != 0)
+        SetFileTime(item, nullptr, &times.accessed, nullptr);
 }
 
 void UseProgramFolder() {
@@ -139,10 +166,12 @@ int SetTarget(int isPlaceholder, int atStartup) {
             result = 0;
         }
     }
+    const TargetTimes times = ReadTargetTimes(item.Get());
     CopyText(jobContext.folder, PathCapacity, jobContext.pickedPath);
     ShowTarget(jobContext.dialog);
-    if (item)
-        LoadTargetTimes(item.Get());
+    PutBackAccessTime(item.Get(), times);
+    if (times.read)
+        ShowTargetTimes(times.created, times.accessed, times.written);
     return result;
 }
 
@@ -159,10 +188,7 @@ int SetTargetPath(const wchar_t *path, int isPlaceholder, int atStartup) {
     return SetTarget(isPlaceholder, atStartup);
 }
 
-void LoadTargetTimes(HANDLE item) {
-    FILETIME created = {}, accessed = {}, written = {};
-    if (!GetFileTime(item, &created, &accessed, &written))
-        return; // the pickers keep what they show
+void ShowTargetTimes(const FILETIME &created, const FILETIME &accessed, const FILETIME &written) {
     jobContext.timeCreated.StoreLoaded(ToLocalTime(created), created);
     jobContext.timeAccessed.StoreLoaded(ToLocalTime(accessed), accessed);
     jobContext.timeModified.StoreLoaded(ToLocalTime(written), written);

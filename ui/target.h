@@ -9,9 +9,9 @@ int SetTarget(int isPlaceholder, int atStartup);
 int SetTargetPath(const wchar_t *path, int isPlaceholder, int atStartup);
 // The shell's folder browser; returns 1 when an item was picked (and SetTarget has run).
 int BrowseForTarget();
-// Reads the item's current times into the job record and the three pickers, checks all three
-// pickers and sets the three use flags to match.
-void LoadTargetTimes(HANDLE item);
+// The target's times into the job record and the three pickers; checks all three pickers and
+// sets the three use flags to match.
+void ShowTargetTimes(const FILETIME &created, const FILETIME &accessed, const FILETIME &written);
 // The target folder's icon on control 1001 anew, at the size for dpi dots per inch.
 void ShowTargetIconAt(HWND dialog, UINT dpi);
 // Window destruction: takes the target's icon off control 1001 and destroys it.

@@ -27,8 +27,9 @@ void FormatMoment(const SYSTEMTIME &moment, wchar_t *text, size_t capacity) {
 
 bool UndoAvailable() {
     const int32_t phase = jobPhase;
-    const UndoRecord *record = undoHistory.Newest();
-    return record && record->Count() > 0 && phase != PhaseCounting && phase != PhaseApplying;
+    UndoSummary newest;
+    return undoHistory.NewestSummary(&newest) && newest.count > 0 && phase != PhaseCounting &&
+           phase != PhaseApplying;
 }
 
 void AddUndoEntry(HWND dialog) {
@@ -45,35 +46,35 @@ void UpdateUndoEntry(HWND dialog) {
 }
 
 bool UndoFolderPresent() {
-    const UndoRecord *record = undoHistory.Newest();
-    if (!record)
+    UndoSummary newest;
+    if (!undoHistory.NewestSummary(&newest))
         return false;
-    if (GetFileAttributesW(record->Folder()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(newest.folder.c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     // Gone, perhaps only for now: the record stays for when it is back.
     const DWORD code = GetLastError();
-    FileErrorPrompt(PromptNotice, ShownPath(record->Folder()).c_str(), &jobContext, code);
+    FileErrorPrompt(PromptNotice, ShownPath(newest.folder.c_str()).c_str(), &jobContext, code);
     return false;
 }
 
 bool ConfirmUndo(HWND dialog) {
-    const UndoRecord *record = undoHistory.Newest();
-    if (!record)
+    UndoSummary newest;
+    if (!undoHistory.NewestSummary(&newest))
         return false;
     wchar_t instruction[TextSlotCapacity];
     CopyText(instruction, TextSlotCapacity, LoadText(IDS_UNDO_COMMAND));
     wchar_t moment[2 * MomentCapacity];
-    FormatMoment(record->AppliedAt(), moment, 2 * MomentCapacity);
+    FormatMoment(newest.appliedAt, moment, 2 * MomentCapacity);
     // The folder may be long: the question shows it whole.
-    const std::wstring folder = ShownPath(record->Folder());
+    const std::wstring folder = ShownPath(newest.folder.c_str());
     std::wstring question(QuestionCapacity + folder.size(), L'\0');
-    FormatText(&question[0], question.size(), LoadText(IDS_UNDO_QUESTION), record->Count(), moment,
+    FormatText(&question[0], question.size(), LoadText(IDS_UNDO_QUESTION), newest.count, moment,
                folder.c_str());
     question.resize(lstrlenW(question.c_str()));
     // Never a silently incomplete undo: items that could not be recorded are named.
-    if (record->Lost() > 0) {
+    if (newest.lost > 0) {
         wchar_t lost[TextSlotCapacity];
-        FormatText(lost, TextSlotCapacity, LoadText(IDS_UNDO_LOST), record->Lost());
+        FormatText(lost, TextSlotCapacity, LoadText(IDS_UNDO_LOST), newest.lost);
         question += L"\n\n";
         question += lost;
     }

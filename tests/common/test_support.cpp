@@ -174,7 +174,28 @@ BOOL WINAPI RefusingSetFileTime(HANDLE item, const FILETIME *created, const FILE
     return FALSE;
 }
 
+// A share that will not open a read-only item for its attributes, only for writing.
+HANDLE WINAPI RefusingReadOnlyOpen(LPCWSTR path, DWORD access, DWORD share,
+                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                   HANDLE model) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(access & GENERIC_WRITE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(path, access, share, security, disposition, flags, model);
+}
+
 } // namespace
+
+RefuseReadOnlyOpens::RefuseReadOnlyOpens() {
+    stampCalls.createFile = RefusingReadOnlyOpen;
+}
+
+RefuseReadOnlyOpens::~RefuseReadOnlyOpens() {
+    stampCalls.createFile = CreateFileW;
+}
 
 RefuseStamping::RefuseStamping(std::vector<std::wstring> names, DWORD code) {
     refusedNames = std::move(names);

@@ -59,6 +59,15 @@ class RefuseStamping {
     RefuseStamping(const RefuseStamping &) = delete;
     RefuseStamping &operator=(const RefuseStamping &) = delete;
 };
+// While it lives, a read-only item is opened only for writing, as some shares do: an open for
+// its attributes alone is refused with ERROR_ACCESS_DENIED.
+class RefuseReadOnlyOpens {
+  public:
+    RefuseReadOnlyOpens();
+    ~RefuseReadOnlyOpens();
+    RefuseReadOnlyOpens(const RefuseReadOnlyOpens &) = delete;
+    RefuseReadOnlyOpens &operator=(const RefuseReadOnlyOpens &) = delete;
+};
 // Dispatches this thread's messages until done() is true or the time is up; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 // Finds a top-level window of this process by class (may be null) and title (may be null).

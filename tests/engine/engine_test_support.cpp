@@ -128,12 +128,18 @@ PromptAnswerer::~PromptAnswerer() {
 }
 
 const std::vector<PromptSeen> &PromptAnswerer::Seen() {
+    // Looking for prompts asks this thread's windows for their titles: answer while waiting.
+    testsupport::PumpUntil([this] { return done_.load(); }, INFINITE);
     if (thread_.joinable())
         thread_.join();
     return seen_;
 }
 
 void PromptAnswerer::Run() {
+    struct Done {
+        std::atomic<bool> &done;
+        ~Done() { done = true; }
+    } done{done_};
     HWND last = nullptr;
     for (int i = 0; i < count_; ++i) {
         const DWORD start = GetTickCount();

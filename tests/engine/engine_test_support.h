@@ -68,6 +68,7 @@ class PromptAnswerer {
     std::function<void(HWND)> inspect_;
     DWORD timeoutMs_;
     std::vector<PromptSeen> seen_;
+    std::atomic<bool> done_{false};
     std::thread thread_;
 };
 // Finds a visible prompt of this process by title (without pumping this thread's messages).

@@ -50,7 +50,7 @@ class ItemDateTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(RunsInWarsawTime()); }
     DWORD ReadDate(const std::wstring &name, FILETIME *utc, bool *found) {
-        return ReadItemDateTaken(Native(dir / name).c_str(), utc, found);
+        return ReadItemDateTaken(Native(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL, utc, found);
     }
     TempDir dir;
 };

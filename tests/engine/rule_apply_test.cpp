@@ -159,30 +159,39 @@ TEST_F(RuleApplyTest, ThePreviewChangesNothingAndListsExactlyWhatTheApplyThenDoe
     }
 }
 
-TEST_F(RuleApplyTest, TheSavedListHasAByteOrderMarkAHeaderAndOneLinePerItemInLocalIsoTime) {
-    jobContext.includeSubfolders = 0;
-    jobContext.timeRule = RuleShift;
-    jobContext.shift[StampIndexWritten].Store(-3 * 24 * Hour - 7);
-    Run(PreviewMode);
-    const std::string csv = PreviewCsv(previewList, {L"Item", L"a,b", L"c\"d"});
+std::vector<std::string> Lines(const std::string &csv) {
     std::vector<std::string> lines;
     for (size_t start = 0, end; (end = csv.find("\r\n", start)) != std::string::npos;
          start = end + 2)
         lines.push_back(csv.substr(start, end - start));
-    ASSERT_EQ(3u, lines.size()) << csv;
-    EXPECT_EQ("\xEF\xBB\xBFItem,\"a,b\",\"c\"\"d\"", lines[0]);
-    std::sort(lines.begin() + 1, lines.end()); // in the order the folder lists them
-    // Winter items are an hour ahead of UTC; 7 ticks below the item's fraction of a second stay
-    // in the same second.
-    EXPECT_EQ("january.txt,2023-01-15T10:00:00,2023-01-12T10:00:00,2023-02-01T01:00:01,"
-              "2023-02-01T01:00:01",
-              lines[1]);
-    EXPECT_EQ("july.txt,2023-07-15T11:00:00,2023-07-12T11:00:00,2023-08-01T02:00:03,"
-              "2023-08-01T02:00:03",
-              lines[2]);
+    return lines;
 }
 
-TEST_F(RuleApplyTest, AShiftOutOfRangeIsAnItemErrorThatContinueSkips) {
+TEST_F(RuleApplyTest, TheSavedListWritesEachTimeWithItsOffsetAndFractionInTheLocalesSeparator) {
+    EXPECT_EQ(L';', ListSeparator()) << "a Polish spreadsheet takes semicolons";
+    jobContext.includeSubfolders = 0;
+    jobContext.timeRule = RuleShift;
+    jobContext.shift[StampIndexWritten].Store(-3 * 24 * Hour - 7);
+    Run(PreviewMode);
+    ListTexts texts;
+    texts.header = {L"Item", L"a;b", L"c\"d"};
+    texts.separator = L';';
+    std::vector<std::string> lines = Lines(PreviewCsv(previewList, texts));
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ("\xEF\xBB\xBFItem;\"a;b\";\"c\"\"d\"", lines[0]);
+    std::sort(lines.begin() + 1, lines.end()); // in the order the folder lists them
+    EXPECT_EQ("january.txt;2023-01-15T10:00:00.1234567+01:00;2023-01-12T10:00:00.1234560+01:00;"
+              "2023-02-01T01:00:01+01:00;2023-02-01T01:00:01+01:00",
+              lines[1]);
+    EXPECT_EQ("july.txt;2023-07-15T11:00:00.7654321+02:00;2023-07-12T11:00:00.7654314+02:00;"
+              "2023-08-01T02:00:03+02:00;2023-08-01T02:00:03+02:00",
+              lines[2]);
+    // The two 02:30 of an autumn night read apart.
+    EXPECT_EQ(L"2023-10-29T02:30:00+02:00", IsoLocalTime(MakeFileTime(2023, 10, 29, 0, 30, 0)));
+    EXPECT_EQ(L"2023-10-29T02:30:00+01:00", IsoLocalTime(MakeFileTime(2023, 10, 29, 1, 30, 0)));
+}
+
+TEST_F(RuleApplyTest, ATimeThatCannotBeWrittenIsMarkedInThePreviewThenAnItemErrorContinueSkips) {
     // 310 years back leaves 1601 behind for an item of 1905 only.
     const FILETIME early = MakeFileTime(1905, 1, 2, 0, 0, 0);
     ASSERT_TRUE(WriteTimes(dir / L"july.txt", nullptr, nullptr, &early));
@@ -190,6 +199,16 @@ TEST_F(RuleApplyTest, AShiftOutOfRangeIsAnItemErrorThatContinueSkips) {
     jobContext.useAccessed = 0;
     jobContext.timeRule = RuleShift;
     jobContext.shift[StampIndexWritten].Store(-310 * 8766 * Hour);
+    Run(PreviewMode);
+    EXPECT_EQ(1u, previewList.OutOfRange());
+    EXPECT_EQ(2u, previewList.Changing());
+    ListTexts texts;
+    texts.header = {L"Item", L"now", L"new"};
+    texts.outOfRange = L"(out of range)";
+    const std::vector<std::string> lines = Lines(PreviewCsv(previewList, texts));
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                     "july.txt,1905-01-02T01:00:00+01:00,(out of range)"));
+
     PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK);
     Run(1);
     const auto &seen = answerer.Seen();
@@ -240,6 +259,24 @@ TEST_F(RuleApplyTest,
     Run(UndoMode);
     for (const auto &item : before)
         EXPECT_TRUE(AsBefore(item.first)) << item.first.c_str();
+}
+
+TEST_F(RuleApplyTest, DateTakenClearsAReadOnlyBitForTheMomentWhereTheSystemInsists) {
+    const Bytes photo = Jpeg({ExifSegment(Tiff(false, {{OriginalTag, "2024:01:31 23:59:59"}}))});
+    WriteTextFile(dir / L"ro.jpg", std::string(photo.begin(), photo.end()));
+    ASSERT_TRUE(SetFileAttributesW((dir / L"ro.jpg").c_str(), FILE_ATTRIBUTE_READONLY));
+    SetTarget(dir.Path(), L"ro.jpg");
+    jobContext.useAccessed = 0;
+    jobContext.timeRule = RuleDateTaken;
+    const RefuseReadOnlyOpens refuse;
+    PromptAnswerer answerer(Text(IDS_PRODUCT), IDOK, 1, nullptr, 1000);
+    Run(PreviewMode);
+    Run(1);
+    EXPECT_TRUE(answerer.Seen().empty()) << "the photo was reported";
+    EXPECT_EQ(1u, previewList.Changing());
+    EXPECT_TRUE(
+        SameTime(LocalToUtc(MakeLocalTime(2024, 1, 31, 23, 59, 59)), Now(L"ro.jpg").written));
+    EXPECT_TRUE(GetFileAttributesW((dir / L"ro.jpg").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
 } // namespace

@@ -95,6 +95,13 @@ TEST(StampArgumentsTest, WritableRouteOnlyForARefusedReadOnlyItem) {
             << c.error << " " << c.attributes;
 }
 
+// A link is read as itself, the way it is stamped: it holds no photo of the item it points to.
+TEST(StampArgumentsTest, OnlyAFileThatIsNoLinkHoldsADateInItsContent) {
+    EXPECT_TRUE(HoldsContentDate(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(HoldsContentDate(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(HoldsContentDate(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
 TEST(StampArgumentsTest, JoinedPathReportsItsWholeLength) {
     wchar_t path[PathCapacity];
     EXPECT_EQ(8u, JoinItemPath(path, PathCapacity, L"C:\\a", L"b.c"));

@@ -22,19 +22,40 @@ FILETIME FromTicks(uint64_t ticks) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-TEST(TimeRuleShift, AnHourIsAnHourOfElapsedTimeInWinterSummerAndAcrossTheChange) {
+// The shift of a picker loaded with a moment and moved by the user to show picker.
+int64_t ShiftTo(const FILETIME &loaded, const SYSTEMTIME &picker) {
+    FILETIME moment = {};
+    EXPECT_TRUE(PickerMoment(UtcToLocal(loaded), loaded, picker, &moment));
+    return PickerShift(moment, loaded);
+}
+
+TEST(TimeRuleShift, AnHourFieldMovedByOneIsAnHourOfElapsedTimeAlsoAroundEitherChange) {
     ASSERT_TRUE(RunsInWarsawTime());
     const struct {
-        SYSTEMTIME loaded, picker;
+        FILETIME loaded;
+        SYSTEMTIME picker;
+        int64_t shift;
     } cases[] = {
-        {MakeLocalTime(2024, 1, 15, 10, 0, 0), MakeLocalTime(2024, 1, 15, 11, 0, 0)},
-        {MakeLocalTime(2024, 7, 15, 10, 0, 0), MakeLocalTime(2024, 7, 15, 11, 0, 0)},
-        // 02:00 to 03:00 of 31 March does not exist there: 01:30 to 03:30 is one hour.
-        {MakeLocalTime(2024, 3, 31, 1, 30, 0), MakeLocalTime(2024, 3, 31, 3, 30, 0)},
+        {LocalToUtc(MakeLocalTime(2024, 1, 15, 10, 0, 0)), MakeLocalTime(2024, 1, 15, 11, 0, 0),
+         Hour},
+        {LocalToUtc(MakeLocalTime(2024, 7, 15, 10, 0, 0)), MakeLocalTime(2024, 7, 15, 9, 0, 0),
+         -Hour},
+        // 02:00 to 03:00 of 31 March does not exist: 01:30 to 03:30 is one hour, and a field
+        // moved into the gap from either side is an hour too.
+        {MakeFileTime(2024, 3, 31, 0, 30, 0), MakeLocalTime(2024, 3, 31, 3, 30, 0), Hour},
+        {MakeFileTime(2024, 3, 31, 0, 30, 0), MakeLocalTime(2024, 3, 31, 2, 30, 0), Hour},
+        {MakeFileTime(2024, 3, 31, 1, 30, 0), MakeLocalTime(2024, 3, 31, 2, 30, 0), -Hour},
+        // 02:30 of 27 October is there twice: 00:30 and 01:30 UTC.
+        {MakeFileTime(2024, 10, 27, 1, 30, 0), MakeLocalTime(2024, 10, 27, 3, 30, 0), Hour},
+        {MakeFileTime(2024, 10, 27, 0, 30, 0), MakeLocalTime(2024, 10, 27, 1, 30, 0), -Hour},
+        {MakeFileTime(2024, 10, 26, 23, 30, 0), MakeLocalTime(2024, 10, 27, 2, 30, 0), Hour},
+        {MakeFileTime(2024, 10, 27, 2, 30, 0), MakeLocalTime(2024, 10, 27, 2, 30, 0), -Hour},
+        {MakeFileTime(2024, 10, 27, 1, 30, 0), MakeLocalTime(2024, 10, 27, 2, 35, 0),
+         5 * Hour / 60},
     };
     for (const auto &c : cases) {
-        const int64_t shift = PickerShift(c.picker, LocalToUtc(c.loaded));
-        EXPECT_EQ(Hour, shift) << c.loaded.wMonth;
+        const int64_t shift = ShiftTo(c.loaded, c.picker);
+        EXPECT_EQ(c.shift, shift) << Ticks(c.loaded);
         RuleChoice choice;
         choice.rule = RuleShift;
         choice.use[StampIndexWritten] = true;
@@ -46,7 +67,7 @@ TEST(TimeRuleShift, AnHourIsAnHourOfElapsedTimeInWinterSummerAndAcrossTheChange)
             const RulePlan plan = PlanItem(choice, current);
             EXPECT_TRUE(plan.write[StampIndexWritten]);
             EXPECT_FALSE(plan.write[StampIndexCreated] || plan.write[StampIndexAccessed]);
-            EXPECT_EQ(Ticks(item) + Hour, Ticks(plan.value[StampIndexWritten]));
+            EXPECT_EQ(Ticks(item) + c.shift, Ticks(plan.value[StampIndexWritten]));
         }
     }
 }
@@ -59,7 +80,7 @@ TEST(TimeRuleShift, APickerLeftAsLoadedShiftsNothing) {
         MakeFileTime(2024, 10, 27, 1, 30, 0), // 02:30 winter time, the second
     };
     for (const FILETIME &time : loaded)
-        EXPECT_EQ(0, PickerShift(UtcToLocal(time), time)) << Ticks(time);
+        EXPECT_EQ(0, ShiftTo(time, UtcToLocal(time))) << Ticks(time);
 }
 
 TEST(TimeRuleCopy, EachCheckedStampGetsTheItemsOwnOtherStampFromBefore) {
@@ -102,20 +123,21 @@ TEST(TimeRuleChanges, AStampThatKeepsItsValueIsMarkedUnchanged) {
     EXPECT_TRUE(plan.changes[StampIndexAccessed]);
 }
 
-TEST(TimeRuleShift, AShiftPastWhatAFileTimeCanShowIsRefusedWhole) {
+TEST(TimeRuleShift, AShiftToATimeAFileTimeCannotHoldIsRefusedWhole) {
     const uint64_t last = 0x7FFFFFFFFFFFFFFFull;
     SYSTEMTIME shown;
     const FILETIME latest = FromTicks(last);
     ASSERT_TRUE(FileTimeToSystemTime(&latest, &shown));
     const FILETIME beyond = FromTicks(last + 1);
     EXPECT_FALSE(FileTimeToSystemTime(&beyond, &shown)) << "the system shows more than we allow";
+    // Zero, 1601-01-01 00:00:00.0000000 UTC, is what SetFileTime takes as "leave this stamp".
     const struct {
         uint64_t from;
         int64_t shift;
         bool refused;
     } cases[] = {
-        {0, -1, true},          {5, -5, false},          {last, 1, true},
-        {last - 10, 10, false}, {1000, INT64_MIN, true},
+        {0, -1, true},   {5, -5, true},          {6, -5, false},
+        {last, 1, true}, {last - 10, 10, false}, {1000, INT64_MIN, true},
     };
     for (const auto &c : cases) {
         RuleChoice choice;
@@ -125,6 +147,7 @@ TEST(TimeRuleShift, AShiftPastWhatAFileTimeCanShowIsRefusedWhole) {
         const FILETIME current[StampKinds] = {FromTicks(1), FromTicks(1), FromTicks(c.from)};
         const RulePlan plan = PlanItem(choice, current);
         EXPECT_EQ(c.refused, plan.outOfRange) << c.from << " " << c.shift;
+        EXPECT_EQ(c.refused ? 1u << StampIndexWritten : 0u, plan.refused);
         EXPECT_EQ(!c.refused, plan.write[StampIndexCreated]) << "the item is written whole or not";
     }
 }

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/job_context.h"
@@ -75,6 +77,43 @@ TEST(UndoRecordMemory, HoldsAHundredThousandItemsBelowSixteenMebibytesWithoutMov
         ++seen;
     }
     EXPECT_EQ(100000u, seen);
+}
+
+// The dialog reads the newest record (its system menu, the question) while the job threads begin,
+// fill, end and drop records, the oldest going as the budget is spent: what it reads is always
+// one whole record, never one being freed.
+TEST(UndoHistoryThreads, ASummaryReadWhileRecordsComeAndGoIsAlwaysWhole) {
+    UndoHistory history;
+    history.SetBudget(2 * UndoRecord::BlockSize);
+    const ItemStamps times = {Ticks(1), Ticks(2), Ticks(3)};
+    std::atomic<bool> done{false};
+    std::thread job([&] {
+        for (uint32_t pass = 0; pass < 3000; ++pass) {
+            history.Begin((L"C:\\folder of pass " + std::to_wstring(pass)).c_str(), SYSTEMTIME{});
+            for (uint32_t i = 0; i <= pass % 7; ++i)
+                history.Add(L"item.txt", 8, times, times, StampWritten);
+            history.End();
+            if (pass % 3 == 0)
+                history.DropNewest();
+        }
+        done = true;
+    });
+    uint32_t reads = 0, torn = 0;
+    while (!done) {
+        UndoSummary summary;
+        if (!history.NewestSummary(&summary))
+            continue;
+        ++reads;
+        const size_t at = summary.folder.rfind(L' ');
+        const uint32_t pass =
+            at == std::wstring::npos ? 0 : std::stoul(summary.folder.substr(at + 1));
+        if (summary.folder.compare(0, 18, L"C:\\folder of pass ") != 0 ||
+            summary.count != pass % 7 + 1)
+            ++torn;
+    }
+    job.join();
+    EXPECT_GT(reads, 0u);
+    EXPECT_EQ(0u, torn);
 }
 
 TEST(UndoHistoryBudget, TheOldestRecordsGiveWayAndWhatStillDoesNotFitIsCountedLost) {

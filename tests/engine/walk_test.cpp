@@ -65,6 +65,9 @@ TEST_F(WalkTest, ExampleTreeCountsInBothModes) {
     Walk(L"*.*", true, false, false);
     EXPECT_EQ(3u, jobContext.deepCounts.files.load());
     EXPECT_EQ(1u, jobContext.deepCounts.folders.load());
+    ItemTimes x;
+    ASSERT_TRUE(ReadTimes(dir / L"x", &x));
+    EXPECT_TRUE(SameTime(oldTime, x.accessed)) << "listing the sub-folder moved its access time";
     // The walk leaves pickedPath as it found it.
     EXPECT_EQ(dir.Path(), std::wstring(jobContext.pickedPath));
 }

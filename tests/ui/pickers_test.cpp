@@ -94,8 +94,9 @@ TEST_P(LinkedPickers, ChangeWithControlHeldIsCopiedIntoBothCheckedPickers) {
         EXPECT_EQ(State(receiver), GDT_VALID);
         EXPECT_TRUE(SameDateTime(PickerTime(Picker(receiver)), value))
             << receiver << " shows " << testing::PrintToString(uitest::Describe(value).size());
-        // The job record keeps what the receivers held when the change was read.
-        EXPECT_TRUE(SameDateTime(TimeField(receiver).Load(), Initial(receiver)));
+        // The job record holds what the receivers show, at once: the rule row, a preview and
+        // an apply all read the copied value.
+        EXPECT_TRUE(SameDateTime(TimeField(receiver).Load(), value));
     }
 }
 

@@ -22,6 +22,13 @@ using uitest::PickerTime;
 
 namespace {
 
+// The elapsed time between two local times, each by its own date's rules.
+int64_t LocalDifference(const SYSTEMTIME &from, const SYSTEMTIME &to) {
+    const FILETIME a = testsupport::LocalToUtc(from), b = testsupport::LocalToUtc(to);
+    return static_cast<int64_t>(((uint64_t{b.dwHighDateTime} << 32) | b.dwLowDateTime) -
+                                ((uint64_t{a.dwHighDateTime} << 32) | a.dwLowDateTime));
+}
+
 class RuleRow : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -98,6 +105,34 @@ TEST_F(RuleRow, ThePreviewListsEveryItemAndItsApplyDoesExactlyThat) {
         EXPECT_TRUE(SameTime(rows[i].next[StampIndexWritten], times.written)) << i;
         EXPECT_TRUE(SameTime(MakeFileTime(2022, 3, 4, 5, 6, 7), times.accessed));
     }
+}
+
+TEST_F(RuleRow, ThePreviewsApplyAppliesWhatItListsNotAFilterOrPickerChangedMeanwhile) {
+    WriteTextFile(dir / L"d.log");
+    uitest::ClickPickerBox(run->Item(IDC_PICK_CREATED));
+    uitest::ClickPickerBox(run->Item(IDC_PICK_ACCESSED));
+    const SYSTEMTIME previewed = MakeLocalTime(2019, 5, 6, 7, 8, 9);
+    uitest::SetPickerTime(run->Item(IDC_PICK_MODIFIED), previewed);
+    {
+        testsupport::SlowItem slow(L"b.txt", 1500);
+        ASSERT_TRUE(run->Click(IDC_PREVIEW));
+        ASSERT_TRUE(PumpUntil([] { return testsupport::SlowItem::Inside(); }, 20000));
+        run->SetFilter(L"*.txt");
+        run->StepPicker(IDC_PICK_MODIFIED);
+    }
+    const HWND preview = uitest::FindThreadDialog(run->ThreadId(), run->Window(), 20000);
+    ASSERT_NE(nullptr, preview);
+    ASSERT_EQ(4u, previewList.Size()) << "the list covers *.*";
+    run->MarkStatus();
+    PostMessageW(preview, WM_COMMAND, MAKEWPARAM(IDC_PREVIEW_APPLY, BN_CLICKED), 0);
+    ASSERT_TRUE(run->WaitForJobEnd());
+    for (const wchar_t *name : {L"a.txt", L"d.log"}) {
+        ItemTimes times;
+        ASSERT_TRUE(ReadTimes(dir / name, &times));
+        EXPECT_TRUE(SameTime(LocalToUtc(previewed), times.written)) << name;
+    }
+    EXPECT_TRUE(uitest::SameDateTime(previewed, PickerTime(run->Item(IDC_PICK_MODIFIED))));
+    EXPECT_EQ(L"*.txt", run->Text(IDC_FILTER)) << "the edit stays for what comes next";
 }
 
 } // namespace

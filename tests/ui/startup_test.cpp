@@ -73,11 +73,15 @@ TEST(MainDialogStartup, WithoutCommandLineShowsTheProgramFolderAndCountsNothing)
     EXPECT_EQ(jobPhase, PhaseIdle);
 }
 
-TEST(MainDialogStartup, QuotedFolderLosesBothQuotesAndIsCounted) {
+TEST(MainDialogStartup, QuotedFolderLosesBothQuotesAndIsCountedKeepingItsAccessTime) {
     TempDir dir;
     WriteTextFile(dir / L"a.txt");
     WriteTextFile(dir / L"b.txt");
     testsupport::MakeFolder(dir / L"sub");
+    // Older than its contents: listing the folder would move it.
+    const SYSTEMTIME accessed = testsupport::MakeLocalTime(2011, 2, 3, 4, 5, 6);
+    const FILETIME accessedUtc = testsupport::LocalToUtc(accessed);
+    ASSERT_TRUE(testsupport::WriteTimes(dir.Path(), nullptr, &accessedUtc, nullptr));
     MainDialogRun run(L"\"" + dir.Path() + L"\"");
     ASSERT_NE(run.Window(), nullptr);
     EXPECT_STREQ(jobContext.folder, dir.Path().c_str());
@@ -88,6 +92,11 @@ TEST(MainDialogStartup, QuotedFolderLosesBothQuotesAndIsCounted) {
         [&] { return !run.Text(IDC_STATUS).empty() && jobPhase == PhaseIdle; }, 10000));
     EXPECT_EQ(jobContext.flatCounts.files, 2u);
     EXPECT_EQ(jobContext.flatCounts.folders, 1u);
+    EXPECT_TRUE(uitest::SameDateTime(accessed, uitest::PickerTime(run.Item(IDC_PICK_ACCESSED))));
+    testsupport::ItemTimes times;
+    ASSERT_TRUE(testsupport::ReadTimes(dir.Path(), &times));
+    EXPECT_TRUE(testsupport::SameTime(accessedUtc, times.accessed))
+        << "looking at the folder moved its access time";
     EXPECT_TRUE(run.Enabled(IDC_COUNT));
     EXPECT_TRUE(run.Enabled(IDOK));
     EXPECT_TRUE(run.Enabled(IDC_APPLY));
