@@ -116,12 +116,16 @@ bool ParseOffset(const std::string &s, bool zulu, int *minutes) {
     return true;
 }
 
-// Up to three leading digits as milliseconds: "5" is 500, "1234" is 123.
-int Milliseconds(const std::string &s) {
-    int value = 0;
-    for (size_t i = 0; i < 3; ++i)
-        value = value * 10 + (i < s.size() && IsDigit(s[i]) ? s[i] - '0' : 0);
-    return s.empty() || !IsDigit(s[0]) ? 0 : value;
+// The leading digits of a decimal fraction as 100 ns units: "5" is 5,000,000. Digits past the
+// seventh are cut, never rounded, so a time never moves into the next second.
+int Fraction(const std::string &s) {
+    int value = 0, digits = 0;
+    for (size_t i = 0; i < s.size() && IsDigit(s[i]); ++i)
+        if (digits < 7)
+            value = value * 10 + (s[i] - '0'), ++digits;
+    for (; digits < 7; ++digits)
+        value *= 10;
+    return value;
 }
 
 // "YYYY:MM:DD HH:MM:SS" of EXIF.
@@ -158,7 +162,7 @@ bool ParseIsoTime(const std::string &s, DateTaken *out, DateSource source) {
                     ++at;
                 if (at == first)
                     return false;
-                t.millisecond = Milliseconds(s.substr(first));
+                t.fraction = Fraction(s.substr(first, at - first));
             }
         }
     }
@@ -248,7 +252,7 @@ bool ExifTime(TiffView &tiff, const std::vector<IfdEntry> &exif, uint16_t timeTa
     CivilTime t;
     if (!ParseExifTime(TextTag(tiff, exif, timeTag), &t))
         return false;
-    t.millisecond = Milliseconds(TextTag(tiff, exif, subSecTag));
+    t.fraction = Fraction(TextTag(tiff, exif, subSecTag));
     DateTaken taken;
     taken.hasOffset = ParseOffset(TextTag(tiff, exif, offsetTag), false, &taken.offsetMinutes);
     if (!SetDate(&taken, t, source))

@@ -43,19 +43,29 @@ std::vector<Sample> Samples() {
     using S = DateSource;
     const DateTaken none;
     const DateTaken original = Taken(S::ExifOriginal, Moment);
-    CivilTime withMs = Moment;
-    withMs.millisecond = 123;
+    const auto fraction = [](int ticks) { return CivilTime{2024, 1, 31, 23, 59, 59, ticks}; };
     std::vector<Sample> samples = {
         {"JpegLittleEndianOffsetSubSec",
          ExifJpeg(true, {{OriginalTag, MomentText},
                          {OriginalOffsetTag, "+01:00"},
                          {OriginalSubSecTag, "123"}}),
-         true, Taken(S::ExifOriginal, withMs, 60)},
+         true, Taken(S::ExifOriginal, fraction(1230000), 60)},
         {"JpegBigEndianOffsetSubSec",
          ExifJpeg(false, {{OriginalTag, "2023:07:04 08:09:10"},
                           {OriginalOffsetTag, "-05:30"},
                           {OriginalSubSecTag, "5"}}),
-         true, Taken(S::ExifOriginal, {2023, 7, 4, 8, 9, 10, 500}, -330)},
+         true, Taken(S::ExifOriginal, {2023, 7, 4, 8, 9, 10, 5000000}, -330)},
+        // Sub-seconds to 100 ns: seven digits at most, cut and never rounded up, and no digit of
+        // what follows them.
+        {"JpegSubSecNineDigits",
+         ExifJpeg(true, {{OriginalTag, MomentText}, {OriginalSubSecTag, "123456789"}}), true,
+         Taken(S::ExifOriginal, fraction(1234567))},
+        {"JpegSubSecAllNines",
+         ExifJpeg(true, {{OriginalTag, MomentText}, {OriginalSubSecTag, "99999999"}}), true,
+         Taken(S::ExifOriginal, fraction(9999999))},
+        {"JpegXmpFractionBeforeOffset",
+         Jpeg({XmpSegment(XmpAttribute("xmp:CreateDate", "2024-01-31T23:59:59.5+10:00"))}), true,
+         Taken(S::XmpCreateDate, fraction(5000000), 600)},
         {"JpegBigEndianPlain", ExifJpeg(false, {{OriginalTag, MomentText}}), true, original},
         {"JpegIptc", Jpeg({IptcSegment("20240131", "235959+0100")}), true,
          Taken(S::IptcCreated, Moment, 60)},
@@ -63,7 +73,7 @@ std::vector<Sample> Samples() {
          Taken(S::IptcCreated, {2024, 1, 31, 12})},
         {"JpegXmpAttribute",
          Jpeg({XmpSegment(XmpAttribute("xmp:CreateDate", "2024-01-31T23:59:59.25+01:00"))}), true,
-         Taken(S::XmpCreateDate, {2024, 1, 31, 23, 59, 59, 250}, 60)},
+         Taken(S::XmpCreateDate, fraction(2500000), 60)},
         {"JpegXmpElement", Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2024-01-31T23:59:59Z"))}),
          true, Taken(S::XmpCreateDate, Moment, 0)},
         {"JpegInvalidOriginalGivesDigitized",
