@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "readers/xmp.h"
+
 namespace {
 
 // What a file may claim; the stamps cannot hold earlier years.
@@ -358,43 +360,11 @@ bool IptcTime(const std::vector<uint8_t> &resources, DateTaken *out) {
     return true;
 }
 
-bool IsNameChar(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '_' ||
-           c == '-' || c == '.';
-}
-
-// The value of an XMP property in either form: name="value" (or '...') as an attribute, or
-// <name>value</name> as an element.
-bool XmpTime(const std::string &xmp, const char *name, DateSource source, DateTaken *out) {
-    size_t length = std::strlen(name);
-    for (size_t pos = xmp.find(name); pos != std::string::npos; pos = xmp.find(name, pos + 1)) {
-        size_t at = pos + length;
-        if (pos == 0 || (at < xmp.size() && IsNameChar(xmp[at])))
-            continue;
-        char before = xmp[pos - 1];
-        std::string value;
-        if (before == '<' && at < xmp.size() && xmp[at] == '>') {
-            size_t end = xmp.find('<', at + 1);
-            if (end == std::string::npos)
-                return false;
-            value = xmp.substr(at + 1, end - at - 1);
-        } else if (before == ' ' || before == '\t' || before == '\r' || before == '\n') {
-            at = xmp.find_first_not_of(" \t\r\n", at);
-            if (at == std::string::npos || xmp[at] != '=')
-                continue;
-            at = xmp.find_first_not_of(" \t\r\n", at + 1);
-            if (at == std::string::npos || (xmp[at] != '"' && xmp[at] != '\''))
-                continue;
-            size_t end = xmp.find(xmp[at], at + 1);
-            if (end == std::string::npos)
-                return false;
-            value = xmp.substr(at + 1, end - at - 1);
-        } else {
-            continue;
-        }
-        return ParseIsoTime(Trimmed(value), out, source);
-    }
-    return false;
+bool XmpTime(const std::string &xmp, const char *namespaceUri, const char *name, DateSource source,
+             DateTaken *out) {
+    std::string value;
+    return FindXmpValue(xmp, namespaceUri, name, &value) &&
+           ParseIsoTime(Trimmed(value), out, source);
 }
 
 bool StartsWith(const std::vector<uint8_t> &bytes, const char *prefix, size_t size) {
@@ -402,9 +372,8 @@ bool StartsWith(const std::vector<uint8_t> &bytes, const char *prefix, size_t si
 }
 
 bool ReadJpeg(BoundedReader &in, DateTaken *out) {
-    static const char exifSignature[] = "Exif\0";                      // and one more zero
-    static const char xmpSignature[] = "http://ns.adobe.com/xap/1.0/"; // and a zero
-    static const char photoshopSignature[] = "Photoshop 3.0";          // and a zero
+    static const char exifSignature[] = "Exif\0";             // and one more zero
+    static const char photoshopSignature[] = "Photoshop 3.0"; // and a zero
     uint64_t exifBase = 0, exifLength = 0;
     std::vector<uint8_t> xmp, resources;
     uint64_t pos = 2;
@@ -432,7 +401,7 @@ bool ReadJpeg(BoundedReader &in, DateTaken *out) {
             if (exifLength == 0 && StartsWith(start, exifSignature, 6)) {
                 exifBase = data + 6;
                 exifLength = size - 6;
-            } else if (xmp.empty() && StartsWith(start, xmpSignature, 29)) {
+            } else if (xmp.empty() && StartsWith(start, XmpNamespace, 29)) { // and its zero
                 in.Read(data + 29, size - 29, &xmp);
             }
         } else if (marker == 0xED && resources.empty() && in.Read(data, size, &resources)) {
@@ -452,13 +421,13 @@ bool ReadJpeg(BoundedReader &in, DateTaken *out) {
         return true;
     }
     if (IptcTime(resources, out) ||
-        XmpTime(xmpText, "xmp:CreateDate", DateSource::XmpCreateDate, out))
+        XmpTime(xmpText, XmpNamespace, "CreateDate", DateSource::XmpCreateDate, out))
         return true;
     if (exif.hasDigitized) {
         *out = exif.digitized;
         return true;
     }
-    return XmpTime(xmpText, "exif:DateTimeOriginal", DateSource::XmpExifOriginal, out);
+    return XmpTime(xmpText, ExifNamespace, "DateTimeOriginal", DateSource::XmpExifOriginal, out);
 }
 
 bool TakeExif(const ExifDates &exif, DateTaken *out) {

@@ -4,14 +4,24 @@ namespace {
 
 const CivilTime Moment{2024, 1, 31, 23, 59, 59};
 const std::string MomentText = "2024:01:31 23:59:59";
-const std::string Packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description ";
+const std::string Declarations = "xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+                                 "xmlns:exif='http://ns.adobe.com/exif/1.0/'";
 
-std::string XmpAttribute(const std::string &name, const std::string &value) {
-    return Packet + "rdf:about=''\n " + name + "=\"" + value + "\"/></rdf:RDF></x:xmpmeta>";
+std::string Packet(const std::string &declarations) {
+    return "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+           "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description " +
+           declarations + " ";
 }
 
-std::string XmpElement(const std::string &name, const std::string &value) {
-    return Packet + "rdf:about=''><" + name + ">" + value + "</" + name +
+std::string XmpAttribute(const std::string &name, const std::string &value,
+                         const std::string &declarations = Declarations) {
+    return Packet(declarations) + "rdf:about=''\n " + name + "=\"" + value +
+           "\"/></rdf:RDF></x:xmpmeta>";
+}
+
+std::string XmpElement(const std::string &name, const std::string &value,
+                       const std::string &declarations = Declarations) {
+    return Packet(declarations) + "rdf:about=''><" + name + ">" + value + "</" + name +
            "></rdf:Description></rdf:RDF></x:xmpmeta>";
 }
 
@@ -76,6 +86,15 @@ std::vector<Sample> Samples() {
          Taken(S::XmpCreateDate, fraction(2500000), 60)},
         {"JpegXmpElement", Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2024-01-31T23:59:59Z"))}),
          true, Taken(S::XmpCreateDate, Moment, 0)},
+        // XMP by namespace: an older editor's prefix, and xmp: bound to another namespace.
+        {"JpegXmpOlderPrefix",
+         Jpeg({XmpSegment(XmpAttribute("xap:CreateDate", "2024-01-31T23:59:59",
+                                       "xmlns:xap='http://ns.adobe.com/xap/1.0/'"))}),
+         true, Taken(S::XmpCreateDate, Moment)},
+        {"JpegXmpPrefixOfAnotherNamespace",
+         Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2022-02-02T02:02:02",
+                                     "xmlns:xmp='http://example.com/xmp/'"))}),
+         false, none},
         {"JpegInvalidOriginalGivesDigitized",
          ExifJpeg(true, {{OriginalTag, "2024:01:31 23:59:92"},
                          {DigitizedTag, "2024:02:01 10:00:00"},
