@@ -728,3 +728,25 @@ bool ReadDateTaken(ByteReader &reader, DateTaken *taken) {
         *taken = found;
     return ok;
 }
+
+bool ReadXmpSidecarDate(ByteReader &reader, DateTaken *taken) {
+    *taken = DateTaken();
+    BoundedReader in(reader);
+    std::vector<uint8_t> bytes;
+    if (!in.Read(0, size_t(std::min<uint64_t>(in.Size(), DateTakenReadBudget)), &bytes))
+        return false;
+    const std::string text(bytes.begin(), bytes.end());
+    static const struct {
+        const char *namespaceUri;
+        const char *name;
+    } properties[] = {{ExifNamespace, "DateTimeOriginal"},
+                      {PhotoshopNamespace, "DateCreated"},
+                      {XmpNamespace, "CreateDate"}};
+    DateTaken found;
+    for (const auto &p : properties)
+        if (XmpTime(text, p.namespaceUri, p.name, DateSource::XmpSidecar, &found)) {
+            *taken = found;
+            return true;
+        }
+    return false;
+}

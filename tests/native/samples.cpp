@@ -25,6 +25,15 @@ std::string XmpElement(const std::string &name, const std::string &value,
            "></rdf:Description></rdf:RDF></x:xmpmeta>";
 }
 
+Bytes Sidecar(const std::string &description) {
+    std::string text =
+        "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n" +
+        Packet(Declarations + " xmlns:photoshop='http://ns.adobe.com/photoshop/1.0/'") +
+        description + "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
+        "\n<?xpacket end='w'?>";
+    return Bytes(text.begin(), text.end());
+}
+
 Bytes ExifJpeg(bool little, const std::vector<TextTag> &exif) {
     return Jpeg({ExifSegment(Tiff(little, exif))});
 }
@@ -124,6 +133,19 @@ std::vector<Sample> Samples() {
         {"XmpOriginalLast",
          Jpeg({XmpSegment(XmpElement("exif:DateTimeOriginal", "2024-01-31T23:59"))}), true,
          Taken(S::XmpExifOriginal, {2024, 1, 31, 23, 59})},
+        // An editor's sidecar: each row holds the next ones too.
+        {"XmpSidecarOriginal",
+         Sidecar("exif:DateTimeOriginal='2024-01-31T23:59:59.5+01:00' "
+                 "photoshop:DateCreated='2023-03-03' xmp:CreateDate='2022-02-02T02:02:02'>"),
+         true, Taken(S::XmpSidecar, fraction(5000000), 60), true},
+        {"XmpSidecarPhotoshopCreated",
+         Sidecar("photoshop:DateCreated='2024-01-31' xmp:CreateDate='2022-02-02T02:02:02'>"), true,
+         Taken(S::XmpSidecar, {2024, 1, 31, 12}), true},
+        {"XmpSidecarCreateDate",
+         Sidecar("exif:DateTimeOriginal='broken'><xmp:CreateDate>2024-01-31T23:59:59</"
+                 "xmp:CreateDate>"),
+         true, Taken(S::XmpSidecar, Moment), true},
+        {"XmpSidecarUndated", Sidecar("xmp:ModifyDate='2024-01-31T23:59:59'>"), false, none, true},
         {"TiffLittleEndian", Tiff(true, {{OriginalTag, MomentText}}), true, original},
         {"TiffBigEndian", Tiff(false, {{OriginalTag, MomentText}}), true, original},
         {"OlympusRaw", Tiff(true, {{OriginalTag, MomentText}}, {}, 0x4F52), true, original},

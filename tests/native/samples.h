@@ -12,7 +12,12 @@ struct Sample {
     Bytes bytes;
     bool hasDate;
     DateTaken expected;
+    bool sidecar = false; // an XMP sidecar, which has a reader of its own
 };
+
+inline bool ReadSample(const Sample &sample, ByteReader &reader, DateTaken *taken) {
+    return sample.sidecar ? ReadXmpSidecarDate(reader, taken) : ReadDateTaken(reader, taken);
+}
 
 std::vector<Sample> Samples();
 
