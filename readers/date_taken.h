@@ -1,15 +1,15 @@
 #pragma once
 // The moment a photo or a video was taken, as the file itself records it: EXIF, IPTC and XMP in
-// JPEG; EXIF in TIFF and the raw formats built on it, in HEIC/HEIF/AVIF and in PNG; the movie
-// header of MP4/MOV/3GP; and the XMP sidecar that editors write beside a raw file. Pure: no
-// file-system calls, only the reads it asks of a ByteReader.
+// JPEG; EXIF in TIFF and the raw formats built on it, in HEIC/HEIF/AVIF and in PNG; the metadata
+// and the movie header of MP4/MOV/3GP; the XMP sidecar that editors write beside a raw file.
+// Pure: no file-system calls, only the reads it asks of a ByteReader.
 #include <cstddef>
 #include <cstdint>
 
 #include "readers/byte_reader.h"
 #include "readers/calendar.h"
 
-// Where the time was found, in the order a JPEG is searched.
+// Where the time was found, in the order a JPEG, then a movie, is searched.
 enum class DateSource {
     None,
     ExifOriginal,    // EXIF DateTimeOriginal
@@ -17,6 +17,8 @@ enum class DateSource {
     XmpCreateDate,   // XMP xmp:CreateDate
     ExifDigitized,   // EXIF DateTimeDigitized
     XmpExifOriginal, // XMP exif:DateTimeOriginal
+    MovieMetadata,   // com.apple.quicktime.creationdate of a movie's metadata (moov/meta)
+    MovieUserData,   // the \xA9day text of a movie's user data (moov/udta)
     MovieCreation,   // the creation time of an MP4/MOV movie header
     XmpSidecar,      // an editor's XMP sidecar beside the file
 };

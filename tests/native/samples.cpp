@@ -46,6 +46,14 @@ Bytes Patched(Bytes bytes, size_t at, uint64_t value, int size) {
 }
 
 const uint64_t MomentSince1904 = 3789590399; // 2024-01-31 23:59:59 UTC
+const uint64_t DayBeforeSince1904 = MomentSince1904 - 86400;
+
+Bytes Join(const std::vector<Bytes> &parts) {
+    Bytes out;
+    for (const Bytes &part : parts)
+        Append(&out, part);
+    return out;
+}
 
 } // namespace
 
@@ -162,6 +170,30 @@ std::vector<Sample> Samples() {
         {"Mp4LargeSizeMdat", Movie(0, MomentSince1904, 1000, true), true,
          Taken(S::MovieCreation, Moment, 0)},
         {"Mp4ZeroCreation", Movie(0, 0, 100), false, none},
+        {"Mp4UnixEpochCreation", Movie(0, 2082844800, 100), false, none}, // 1970-01-01 UTC
+        // Movie metadata before the movie header: each row holds the next ones too.
+        {"MovKeyedCreationDate",
+         Movie(0, DayBeforeSince1904, 100, false,
+               Join({UserDataDay("2022-02-02T02:02:02Z"),
+                     KeyedMetadata(
+                         {{"com.apple.quicktime.make", "Maker"},
+                          {"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}})})),
+         true, Taken(S::MovieMetadata, Moment, 60)},
+        {"MovKeyedCreationDateLocal",
+         Movie(0, DayBeforeSince1904, 100, false,
+               KeyedMetadata({{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59"}})),
+         true, Taken(S::MovieMetadata, Moment)},
+        {"MovKeyedCreationDateNotText",
+         Movie(0, DayBeforeSince1904, 100, false,
+               Join({KeyedMetadata(
+                         {{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}}, 23),
+                     UserDataDay("2024-01-31T23:59:59Z")})),
+         true, Taken(S::MovieUserData, Moment, 0)},
+        {"Mp4ItemListDay",
+         Movie(0, DayBeforeSince1904, 100, false, ItemListDay("2024-01-31T23:59:59+01:00")), true,
+         Taken(S::MovieUserData, Moment, 60)},
+        {"MovUserDataYearOnly", Movie(0, MomentSince1904, 100, false, UserDataDay("2024")), true,
+         Taken(S::MovieCreation, Moment, 0)},
         {"PlainText", Bytes(100, 'a'), false, none},
         // Damaged files.
         {"ExifIfdLoop", Patched(Tiff(false, {{OriginalTag, MomentText}}), 18, 8, 4), false, none},
