@@ -249,7 +249,7 @@ Bytes Heic(const Bytes &tiff, int method) {
 }
 
 Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize,
-            const Bytes &moovBoxes) {
+            const std::vector<Bytes> &moovBoxes) {
     Bytes out = Box("ftyp", Text(std::string("isom\0\0\0\0isommp42", 16)));
     PutBe(&out, largeSize ? 1 : mdatSize + 8, 4);
     Append(&out, Text("mdat"));
@@ -261,7 +261,8 @@ Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize,
     PutBe(&mvhd, created, mvhdVersion == 1 ? 8 : 4);
     mvhd.resize(mvhd.size() + 96, 0); // the rest of the header, which is not read
     Bytes moov = Box("mvhd", mvhd);
-    Append(&moov, moovBoxes);
+    for (const Bytes &box : moovBoxes)
+        Append(&moov, box);
     Append(&out, Box("moov", moov));
     return out;
 }

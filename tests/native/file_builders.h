@@ -56,7 +56,7 @@ Bytes Box(const char *type, const Bytes &payload);
 // A movie: ftyp, an mdat of mdatSize bytes (with a 64-bit size when largeSize), then moov with
 // its mvhd and moovBoxes.
 Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize = false,
-            const Bytes &moovBoxes = {});
+            const std::vector<Bytes> &moovBoxes = {});
 // QuickTime metadata (moov/meta): an 'mdta' handler, the keys in order, and their items in the
 // reverse order, each a 'data' box of dataType (1 for UTF-8).
 Bytes KeyedMetadata(const std::vector<std::pair<std::string, std::string>> &items,

@@ -5,7 +5,8 @@ namespace {
 const CivilTime Moment{2024, 1, 31, 23, 59, 59};
 const std::string MomentText = "2024:01:31 23:59:59";
 const std::string Declarations = "xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
-                                 "xmlns:exif='http://ns.adobe.com/exif/1.0/'";
+                                 "xmlns:exif='http://ns.adobe.com/exif/1.0/' "
+                                 "xmlns:photoshop='http://ns.adobe.com/photoshop/1.0/'";
 
 std::string Packet(const std::string &declarations) {
     return "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
@@ -26,11 +27,10 @@ std::string XmpElement(const std::string &name, const std::string &value,
 }
 
 Bytes Sidecar(const std::string &description) {
-    std::string text =
-        "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n" +
-        Packet(Declarations + " xmlns:photoshop='http://ns.adobe.com/photoshop/1.0/'") +
-        description + "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
-        "\n<?xpacket end='w'?>";
+    std::string text = "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n" +
+                       Packet(Declarations) + description +
+                       "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
+                       "\n<?xpacket end='w'?>";
     return Bytes(text.begin(), text.end());
 }
 
@@ -47,13 +47,6 @@ Bytes Patched(Bytes bytes, size_t at, uint64_t value, int size) {
 
 const uint64_t MomentSince1904 = 3789590399; // 2024-01-31 23:59:59 UTC
 const uint64_t DayBeforeSince1904 = MomentSince1904 - 86400;
-
-Bytes Join(const std::vector<Bytes> &parts) {
-    Bytes out;
-    for (const Bytes &part : parts)
-        Append(&out, part);
-    return out;
-}
 
 } // namespace
 
@@ -174,25 +167,20 @@ std::vector<Sample> Samples() {
         // Movie metadata before the movie header: each row holds the next ones too.
         {"MovKeyedCreationDate",
          Movie(0, DayBeforeSince1904, 100, false,
-               Join({UserDataDay("2022-02-02T02:02:02Z"),
-                     KeyedMetadata(
-                         {{"com.apple.quicktime.make", "Maker"},
-                          {"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}})})),
+               {UserDataDay("2022-02-02T02:02:02Z"),
+                KeyedMetadata({{"com.apple.quicktime.make", "Maker"},
+                               {"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}})}),
          true, Taken(S::MovieMetadata, Moment, 60)},
-        {"MovKeyedCreationDateLocal",
-         Movie(0, DayBeforeSince1904, 100, false,
-               KeyedMetadata({{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59"}})),
-         true, Taken(S::MovieMetadata, Moment)},
         {"MovKeyedCreationDateNotText",
-         Movie(0, DayBeforeSince1904, 100, false,
-               Join({KeyedMetadata(
-                         {{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}}, 23),
-                     UserDataDay("2024-01-31T23:59:59Z")})),
+         Movie(
+             0, DayBeforeSince1904, 100, false,
+             {KeyedMetadata({{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}}, 23),
+              UserDataDay("2024-01-31T23:59:59Z")}),
          true, Taken(S::MovieUserData, Moment, 0)},
         {"Mp4ItemListDay",
-         Movie(0, DayBeforeSince1904, 100, false, ItemListDay("2024-01-31T23:59:59+01:00")), true,
+         Movie(0, DayBeforeSince1904, 100, false, {ItemListDay("2024-01-31T23:59:59+01:00")}), true,
          Taken(S::MovieUserData, Moment, 60)},
-        {"MovUserDataYearOnly", Movie(0, MomentSince1904, 100, false, UserDataDay("2024")), true,
+        {"MovUserDataYearOnly", Movie(0, MomentSince1904, 100, false, {UserDataDay("2024")}), true,
          Taken(S::MovieCreation, Moment, 0)},
         {"PlainText", Bytes(100, 'a'), false, none},
         // Damaged files.
