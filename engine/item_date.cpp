@@ -26,8 +26,7 @@ bool ToSystemTime(const CivilTime &t, SYSTEMTIME *system) {
     system->wHour = static_cast<WORD>(t.hour);
     system->wMinute = static_cast<WORD>(t.minute);
     system->wSecond = static_cast<WORD>(t.second);
-    system->wMilliseconds = static_cast<WORD>(t.millisecond);
-    return true;
+    return true; // the fraction is added to the FILETIME, which holds all of it
 }
 
 bool SameTime(const FILETIME &a, const FILETIME &b) {
@@ -60,19 +59,22 @@ bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, F
     SYSTEMTIME civil;
     if (!ToSystemTime(time, &civil))
         return false;
+    FILETIME whole;
     if (!hasOffset) {
         // With the rules of the date itself, not the offset in force today.
         SYSTEMTIME universal;
-        return TzSpecificLocalTimeToSystemTime(nullptr, &civil, &universal) &&
-               SystemTimeToFileTime(&universal, utc);
-    }
-    FILETIME asUtc;
-    if (!SystemTimeToFileTime(&civil, &asUtc))
+        if (!TzSpecificLocalTimeToSystemTime(nullptr, &civil, &universal) ||
+            !SystemTimeToFileTime(&universal, &whole))
+            return false;
+    } else if (!SystemTimeToFileTime(&civil, &whole)) {
         return false;
+    }
     LARGE_INTEGER ticks;
-    ticks.LowPart = asUtc.dwLowDateTime;
-    ticks.HighPart = static_cast<LONG>(asUtc.dwHighDateTime);
-    ticks.QuadPart -= offsetMinutes * TicksPerMinute;
+    ticks.LowPart = whole.dwLowDateTime;
+    ticks.HighPart = static_cast<LONG>(whole.dwHighDateTime);
+    if (hasOffset)
+        ticks.QuadPart -= offsetMinutes * TicksPerMinute;
+    ticks.QuadPart += time.fraction;
     if (ticks.QuadPart < 0)
         return false; // before 1601 in UTC
     utc->dwLowDateTime = ticks.LowPart;

@@ -8,8 +8,10 @@ struct CivilTime {
     int hour = 0;
     int minute = 0;
     int second = 0;
-    int millisecond = 0;
+    int fraction = 0; // of the second, in 100 ns units: what a stamp holds
 };
+
+constexpr int FractionsPerSecond = 10000000;
 
 inline bool IsLeapYear(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -25,6 +27,6 @@ inline int DaysInMonth(int year, int month) {
 inline bool IsValidCivilTime(const CivilTime &t, int minYear, int maxYear) {
     return t.year >= minYear && t.year <= maxYear && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
            t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
-           t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.millisecond >= 0 &&
-           t.millisecond <= 999;
+           t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.fraction >= 0 &&
+           t.fraction < FractionsPerSecond;
 }

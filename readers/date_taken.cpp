@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "readers/xmp.h"
+
 namespace {
 
 // What a file may claim; the stamps cannot hold earlier years.
@@ -17,7 +19,7 @@ constexpr int MaxPngChunks = 4096;
 constexpr int MaxBoxes = 4096;
 constexpr uint32_t MaxItems = 4096;
 constexpr size_t MaxBoxRead = 64 * 1024; // an iinf or iloc box read whole
-constexpr size_t MaxStringRead = 64;     // an EXIF text field
+constexpr size_t MaxStringRead = 64;     // an EXIF text field, a movie's date as text
 
 uint16_t Be16(const uint8_t *p) {
     return uint16_t(p[0] << 8 | p[1]);
@@ -116,12 +118,16 @@ bool ParseOffset(const std::string &s, bool zulu, int *minutes) {
     return true;
 }
 
-// Up to three leading digits as milliseconds: "5" is 500, "1234" is 123.
-int Milliseconds(const std::string &s) {
-    int value = 0;
-    for (size_t i = 0; i < 3; ++i)
-        value = value * 10 + (i < s.size() && IsDigit(s[i]) ? s[i] - '0' : 0);
-    return s.empty() || !IsDigit(s[0]) ? 0 : value;
+// The leading digits of a decimal fraction as 100 ns units: "5" is 5,000,000. Digits past the
+// seventh are cut, never rounded, so a time never moves into the next second.
+int Fraction(const std::string &s) {
+    int value = 0, digits = 0;
+    for (size_t i = 0; i < s.size() && IsDigit(s[i]); ++i)
+        if (digits < 7)
+            value = value * 10 + (s[i] - '0'), ++digits;
+    for (; digits < 7; ++digits)
+        value *= 10;
+    return value;
 }
 
 // "YYYY:MM:DD HH:MM:SS" of EXIF.
@@ -158,7 +164,7 @@ bool ParseIsoTime(const std::string &s, DateTaken *out, DateSource source) {
                     ++at;
                 if (at == first)
                     return false;
-                t.millisecond = Milliseconds(s.substr(first));
+                t.fraction = Fraction(s.substr(first, at - first));
             }
         }
     }
@@ -248,7 +254,7 @@ bool ExifTime(TiffView &tiff, const std::vector<IfdEntry> &exif, uint16_t timeTa
     CivilTime t;
     if (!ParseExifTime(TextTag(tiff, exif, timeTag), &t))
         return false;
-    t.millisecond = Milliseconds(TextTag(tiff, exif, subSecTag));
+    t.fraction = Fraction(TextTag(tiff, exif, subSecTag));
     DateTaken taken;
     taken.hasOffset = ParseOffset(TextTag(tiff, exif, offsetTag), false, &taken.offsetMinutes);
     if (!SetDate(&taken, t, source))
@@ -354,43 +360,11 @@ bool IptcTime(const std::vector<uint8_t> &resources, DateTaken *out) {
     return true;
 }
 
-bool IsNameChar(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '_' ||
-           c == '-' || c == '.';
-}
-
-// The value of an XMP property in either form: name="value" (or '...') as an attribute, or
-// <name>value</name> as an element.
-bool XmpTime(const std::string &xmp, const char *name, DateSource source, DateTaken *out) {
-    size_t length = std::strlen(name);
-    for (size_t pos = xmp.find(name); pos != std::string::npos; pos = xmp.find(name, pos + 1)) {
-        size_t at = pos + length;
-        if (pos == 0 || (at < xmp.size() && IsNameChar(xmp[at])))
-            continue;
-        char before = xmp[pos - 1];
-        std::string value;
-        if (before == '<' && at < xmp.size() && xmp[at] == '>') {
-            size_t end = xmp.find('<', at + 1);
-            if (end == std::string::npos)
-                return false;
-            value = xmp.substr(at + 1, end - at - 1);
-        } else if (before == ' ' || before == '\t' || before == '\r' || before == '\n') {
-            at = xmp.find_first_not_of(" \t\r\n", at);
-            if (at == std::string::npos || xmp[at] != '=')
-                continue;
-            at = xmp.find_first_not_of(" \t\r\n", at + 1);
-            if (at == std::string::npos || (xmp[at] != '"' && xmp[at] != '\''))
-                continue;
-            size_t end = xmp.find(xmp[at], at + 1);
-            if (end == std::string::npos)
-                return false;
-            value = xmp.substr(at + 1, end - at - 1);
-        } else {
-            continue;
-        }
-        return ParseIsoTime(Trimmed(value), out, source);
-    }
-    return false;
+bool XmpTime(const std::string &xmp, const char *namespaceUri, const char *name, DateSource source,
+             DateTaken *out) {
+    std::string value;
+    return FindXmpValue(xmp, namespaceUri, name, &value) &&
+           ParseIsoTime(Trimmed(value), out, source);
 }
 
 bool StartsWith(const std::vector<uint8_t> &bytes, const char *prefix, size_t size) {
@@ -398,9 +372,8 @@ bool StartsWith(const std::vector<uint8_t> &bytes, const char *prefix, size_t si
 }
 
 bool ReadJpeg(BoundedReader &in, DateTaken *out) {
-    static const char exifSignature[] = "Exif\0";                      // and one more zero
-    static const char xmpSignature[] = "http://ns.adobe.com/xap/1.0/"; // and a zero
-    static const char photoshopSignature[] = "Photoshop 3.0";          // and a zero
+    static const char exifSignature[] = "Exif\0";             // and one more zero
+    static const char photoshopSignature[] = "Photoshop 3.0"; // and a zero
     uint64_t exifBase = 0, exifLength = 0;
     std::vector<uint8_t> xmp, resources;
     uint64_t pos = 2;
@@ -428,7 +401,7 @@ bool ReadJpeg(BoundedReader &in, DateTaken *out) {
             if (exifLength == 0 && StartsWith(start, exifSignature, 6)) {
                 exifBase = data + 6;
                 exifLength = size - 6;
-            } else if (xmp.empty() && StartsWith(start, xmpSignature, 29)) {
+            } else if (xmp.empty() && StartsWith(start, XmpNamespace, 29)) { // and its zero
                 in.Read(data + 29, size - 29, &xmp);
             }
         } else if (marker == 0xED && resources.empty() && in.Read(data, size, &resources)) {
@@ -448,13 +421,13 @@ bool ReadJpeg(BoundedReader &in, DateTaken *out) {
         return true;
     }
     if (IptcTime(resources, out) ||
-        XmpTime(xmpText, "xmp:CreateDate", DateSource::XmpCreateDate, out))
+        XmpTime(xmpText, XmpNamespace, "CreateDate", DateSource::XmpCreateDate, out))
         return true;
     if (exif.hasDigitized) {
         *out = exif.digitized;
         return true;
     }
-    return XmpTime(xmpText, "exif:DateTimeOriginal", DateSource::XmpExifOriginal, out);
+    return XmpTime(xmpText, ExifNamespace, "DateTimeOriginal", DateSource::XmpExifOriginal, out);
 }
 
 bool TakeExif(const ExifDates &exif, DateTaken *out) {
@@ -684,33 +657,165 @@ bool MovieTime(uint64_t seconds, CivilTime *t) {
     return true;
 }
 
-bool ReadMovie(BoundedReader &in, const Box &moov, int *budget, DateTaken *out) {
-    BoxWalk children(in, moov.payload, moov.end, budget);
-    Box box;
-    while (children.Next(&box)) {
-        if (!box.Is("mvhd"))
+// The creation time of a movie header. Zero is what a writer leaves that knew no time, and the
+// first second of 1970 what one leaves that put a zero of its own clock there.
+bool MovieHeaderTime(BoundedReader &in, const Box &mvhd, DateTaken *out) {
+    uint8_t head[8];
+    if (mvhd.end - mvhd.payload < 8 || !in.Read(mvhd.payload, head, 8))
+        return false;
+    uint64_t created = Be32(head + 4);
+    if (head[0] == 1) {
+        if (mvhd.end - mvhd.payload < 12 || !in.Read(mvhd.payload + 4, head, 8))
+            return false;
+        created = Be64(head);
+    }
+    constexpr uint64_t UnixEpochSince1904 = 2082844800;
+    CivilTime t;
+    if (created == 0 || created == UnixEpochSince1904 || !MovieTime(created, &t))
+        return false;
+    DateTaken taken;
+    taken.hasOffset = true; // movie times are UTC
+    if (!SetDate(&taken, t, DateSource::MovieCreation))
+        return false;
+    *out = taken;
+    return true;
+}
+
+// A date as movie metadata writes it: only a full date and time counts, never a year or a day
+// alone. Without an offset it is the camera's local time.
+bool MovieTextTime(const std::string &text, DateSource source, DateTaken *out) {
+    std::string s = Trimmed(text);
+    return s.size() >= 16 && ParseIsoTime(s, out, source);
+}
+
+// The children of a 'meta' box: right after its header in QuickTime, after a version and flags
+// in MP4. Either way the handler comes first.
+uint64_t MetaChildren(BoundedReader &in, const Box &meta) {
+    uint8_t head[8];
+    bool plain = meta.end - meta.payload >= 8 && in.Read(meta.payload, head, 8) &&
+                 std::memcmp(head + 4, "hdlr", 4) == 0;
+    return plain ? meta.payload : meta.payload + 4;
+}
+
+// The text of a metadata item: its first 'data' box of type 1, UTF-8.
+bool ItemText(BoundedReader &in, const Box &item, int *budget, std::string *text) {
+    BoxWalk values(in, item.payload, item.end, budget);
+    Box data;
+    while (values.Next(&data)) {
+        uint64_t size = data.end - data.payload;
+        std::vector<uint8_t> bytes;
+        if (!data.Is("data") || size < 8 || size - 8 > MaxStringRead)
             continue;
-        uint8_t head[12];
-        if (box.end - box.payload < 8 || !in.Read(box.payload, head, 8))
+        if (!in.Read(data.payload, size_t(size), &bytes))
             return false;
-        uint8_t version = head[0];
-        uint64_t created = Be32(head + 4);
-        if (version == 1) {
-            if (box.end - box.payload < 12 || !in.Read(box.payload + 4, head, 8))
-                return false;
-            created = Be64(head);
+        if (Be32(bytes.data()) == 1) { // then a locale, then the text
+            text->assign(bytes.begin() + 8, bytes.end());
+            return true;
         }
-        CivilTime t;
-        if (created == 0 || !MovieTime(created, &t))
-            return false; // zero is what a writer leaves that knew no time
-        DateTaken taken;
-        taken.hasOffset = true; // movie times are UTC
-        if (!SetDate(&taken, t, DateSource::MovieCreation))
-            return false;
-        *out = taken;
-        return true;
     }
     return false;
+}
+
+// The 1-based index of an 'mdta' key in the payload of a keys box, or 0.
+uint32_t FindKey(const std::vector<uint8_t> &keys, const char *name) {
+    Fields f(keys);
+    f.Get(4); // version and flags
+    uint64_t count = f.Get(4);
+    size_t length = std::strlen(name);
+    for (uint64_t i = 1; f.ok && i <= std::min<uint64_t>(count, MaxItems); ++i) {
+        size_t start = f.Pos();
+        uint64_t size = f.Get(4);
+        bool mdta = f.Get(4) == 0x6D647461; // 'mdta'
+        if (!f.ok || size < 8 || size > keys.size() - start)
+            return 0;
+        if (mdta && size - 8 == length && std::memcmp(&keys[start + 8], name, length) == 0)
+            return uint32_t(i);
+        f.Seek(start + size_t(size));
+    }
+    return 0;
+}
+
+// com.apple.quicktime.creationdate of QuickTime metadata (moov/meta): a handler of type 'mdta',
+// the keys, and the item list whose items are typed by the index of their key.
+bool KeyedCreationDate(BoundedReader &in, const Box &meta, int *budget, DateTaken *out) {
+    BoxWalk children(in, MetaChildren(in, meta), meta.end, budget);
+    Box box, ilst;
+    bool mdta = false;
+    uint32_t index = 0;
+    while (children.Next(&box)) {
+        uint8_t head[12];
+        if (box.Is("hdlr"))
+            mdta = box.end - box.payload >= 12 && in.Read(box.payload, head, 12) &&
+                   std::memcmp(head + 8, "mdta", 4) == 0;
+        std::vector<uint8_t> keys;
+        if (box.Is("keys") && index == 0 && ReadPayload(in, box, &keys))
+            index = FindKey(keys, "com.apple.quicktime.creationdate");
+        if (box.Is("ilst") && ilst.end == 0)
+            ilst = box;
+    }
+    if (!mdta || index == 0 || ilst.end == 0)
+        return false;
+    BoxWalk items(in, ilst.payload, ilst.end, budget);
+    Box item;
+    std::string text;
+    while (items.Next(&item))
+        if (Be32(reinterpret_cast<const uint8_t *>(item.type)) == index)
+            return ItemText(in, item, budget, &text) &&
+                   MovieTextTime(text, DateSource::MovieMetadata, out);
+    return false;
+}
+
+// '\xA9day' of a movie's user data: classic QuickTime text (a 16-bit length, a 16-bit language,
+// the text), or an item of the iTunes-style list in udta/meta/ilst.
+bool UserDataDay(BoundedReader &in, const Box &udta, int *budget, DateTaken *out) {
+    static const char day[] = "\xA9"
+                              "day";
+    BoxWalk children(in, udta.payload, udta.end, budget);
+    Box box;
+    std::string text;
+    while (children.Next(&box)) {
+        uint8_t head[4];
+        if (box.Is(day) && box.end - box.payload >= 4 && in.Read(box.payload, head, 4)) {
+            std::vector<uint8_t> bytes;
+            size_t length = Be16(head);
+            return length <= box.end - box.payload - 4 && length <= MaxStringRead &&
+                   in.Read(box.payload + 4, length, &bytes) &&
+                   MovieTextTime(std::string(bytes.begin(), bytes.end()), DateSource::MovieUserData,
+                                 out);
+        }
+        if (!box.Is("meta"))
+            continue;
+        BoxWalk lists(in, MetaChildren(in, box), box.end, budget);
+        Box ilst, item;
+        while (lists.Next(&ilst)) {
+            if (!ilst.Is("ilst"))
+                continue;
+            BoxWalk items(in, ilst.payload, ilst.end, budget);
+            while (items.Next(&item))
+                if (item.Is(day))
+                    return ItemText(in, item, budget, &text) &&
+                           MovieTextTime(text, DateSource::MovieUserData, out);
+        }
+    }
+    return false;
+}
+
+// The metadata first: it carries the capture time with its offset, where the movie header holds
+// UTC only.
+bool ReadMovie(BoundedReader &in, const Box &moov, int *budget, DateTaken *out) {
+    BoxWalk children(in, moov.payload, moov.end, budget);
+    Box box, mvhd, meta, udta;
+    while (children.Next(&box)) {
+        Box *slot = box.Is("mvhd")   ? &mvhd
+                    : box.Is("meta") ? &meta
+                    : box.Is("udta") ? &udta
+                                     : nullptr;
+        if (slot && slot->end == 0)
+            *slot = box;
+    }
+    return (meta.end != 0 && KeyedCreationDate(in, meta, budget, out)) ||
+           (udta.end != 0 && UserDataDay(in, udta, budget, out)) ||
+           (mvhd.end != 0 && MovieHeaderTime(in, mvhd, out));
 }
 
 // Top-level boxes: skipped by their sizes, so a movie header after the media data costs a few
@@ -754,4 +859,26 @@ bool ReadDateTaken(ByteReader &reader, DateTaken *taken) {
     if (ok)
         *taken = found;
     return ok;
+}
+
+bool ReadXmpSidecarDate(ByteReader &reader, DateTaken *taken) {
+    *taken = DateTaken();
+    BoundedReader in(reader);
+    std::vector<uint8_t> bytes;
+    if (!in.Read(0, size_t(std::min<uint64_t>(in.Size(), DateTakenReadBudget)), &bytes))
+        return false;
+    const std::string text(bytes.begin(), bytes.end());
+    static const struct {
+        const char *namespaceUri;
+        const char *name;
+    } properties[] = {{ExifNamespace, "DateTimeOriginal"},
+                      {PhotoshopNamespace, "DateCreated"},
+                      {XmpNamespace, "CreateDate"}};
+    DateTaken found;
+    for (const auto &p : properties)
+        if (XmpTime(text, p.namespaceUri, p.name, DateSource::XmpSidecar, &found)) {
+            *taken = found;
+            return true;
+        }
+    return false;
 }

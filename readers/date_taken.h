@@ -1,14 +1,15 @@
 #pragma once
 // The moment a photo or a video was taken, as the file itself records it: EXIF, IPTC and XMP in
-// JPEG; EXIF in TIFF and the raw formats built on it, in HEIC/HEIF/AVIF and in PNG; the movie
-// header of MP4/MOV/3GP. Pure: no file-system calls, only the reads it asks of a ByteReader.
+// JPEG; EXIF in TIFF and the raw formats built on it, in HEIC/HEIF/AVIF and in PNG; the metadata
+// and the movie header of MP4/MOV/3GP; the XMP sidecar that editors write beside a raw file.
+// Pure: no file-system calls, only the reads it asks of a ByteReader.
 #include <cstddef>
 #include <cstdint>
 
 #include "readers/byte_reader.h"
 #include "readers/calendar.h"
 
-// Where the time was found, in the order a JPEG is searched.
+// Where the time was found, in the order a JPEG, then a movie, is searched.
 enum class DateSource {
     None,
     ExifOriginal,    // EXIF DateTimeOriginal
@@ -16,7 +17,10 @@ enum class DateSource {
     XmpCreateDate,   // XMP xmp:CreateDate
     ExifDigitized,   // EXIF DateTimeDigitized
     XmpExifOriginal, // XMP exif:DateTimeOriginal
+    MovieMetadata,   // com.apple.quicktime.creationdate of a movie's metadata (moov/meta)
+    MovieUserData,   // the \xA9day text of a movie's user data (moov/udta)
     MovieCreation,   // the creation time of an MP4/MOV movie header
+    XmpSidecar,      // an editor's XMP sidecar beside the file
 };
 
 struct DateTaken {
@@ -32,3 +36,8 @@ constexpr size_t DateTakenReadBudget = 256 * 1024;
 // False when the file holds no valid date: unknown format, no field, only broken fields, or a
 // damaged file. Never reads outside the file and never more than DateTakenReadBudget bytes.
 bool ReadDateTaken(ByteReader &reader, DateTaken *taken);
+
+// The date of an editor's XMP sidecar (NAME.xmp beside a raw file): exif:DateTimeOriginal, then
+// photoshop:DateCreated, then xmp:CreateDate. Reads the file whole, but no more than
+// DateTakenReadBudget bytes of it.
+bool ReadXmpSidecarDate(ByteReader &reader, DateTaken *taken);

@@ -78,7 +78,7 @@ TimePart ReadTime(const Name &name, size_t i, CivilTime *t) {
         t->hour = name.Digits(i, 2);
         t->minute = name.Digits(i + 2, 2);
         t->second = name.Digits(i + 4, 2);
-        t->millisecond = run == 9 ? name.Digits(i + 6, 3) : 0;
+        t->fraction = run == 9 ? name.Digits(i + 6, 3) * 10000 : 0; // milliseconds
     } else if (run == 2 && IsTimeSeparator(name.At(i + 2)) && name.At(i + 5) == name.At(i + 2) &&
                name.Number(i + 3, 2) >= 0 && name.Number(i + 6, 2) >= 0) {
         t->hour = name.Digits(i, 2);

@@ -11,13 +11,14 @@ using namespace testsupport;
 
 namespace {
 
-// A UTC time to the millisecond.
-FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, WORD ms = 0) {
+// A UTC time to the 100 ns tick.
+FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+             uint64_t fraction = 0) {
     ULARGE_INTEGER t;
     const FILETIME f = MakeFileTime(year, month, day, hour, minute, second);
     t.LowPart = f.dwLowDateTime;
     t.HighPart = f.dwHighDateTime;
-    t.QuadPart += ms * 10000ULL;
+    t.QuadPart += fraction;
     return {t.LowPart, t.HighPart};
 }
 
@@ -66,12 +67,12 @@ TEST_F(ItemDateTest, PhotosAndVideosGiveTheirMomentInUtc) {
         {L"winter.jpg", ExifJpeg({{OriginalTag, "2024:01:31 23:59:59"}}), true,
          Utc(2024, 1, 31, 22, 59, 59)},
         {L"summer.jpg", ExifJpeg({{OriginalTag, "2023:07:04 08:09:10"}, {OriginalSubSecTag, "25"}}),
-         true, Utc(2023, 7, 4, 6, 9, 10, 250)},
+         true, Utc(2023, 7, 4, 6, 9, 10, 2500000)},
         {L"tokyo.jpg",
          ExifJpeg({{OriginalTag, "2024:01:31 23:59:59"},
                    {OriginalOffsetTag, "+09:00"},
                    {OriginalSubSecTag, "123"}}),
-         true, Utc(2024, 1, 31, 14, 59, 59, 123)},
+         true, Utc(2024, 1, 31, 14, 59, 59, 1230000)},
         {L"movie.mp4", Movie(0, 3789590399, 64), true, Utc(2024, 1, 31, 23, 59, 59)},
         {L"undated.jpg", Jpeg({}), false, {}},
     };
@@ -158,6 +159,15 @@ TEST(CivilToFileTimeTest, RefusesWhatNoFileTimeCanHold) {
         FILETIME utc;
         EXPECT_FALSE(CivilToFileTime(c.time, c.hasOffset, c.offsetMinutes, &utc)) << c.time.year;
     }
+}
+
+TEST_F(ItemDateTest, SubSecondsAreKeptToTheTick) {
+    const CivilTime time{2024, 7, 4, 23, 59, 59, 9876543};
+    FILETIME withOffset, local;
+    ASSERT_TRUE(CivilToFileTime(time, true, 600, &withOffset));
+    ASSERT_TRUE(CivilToFileTime(time, false, 0, &local)); // summer time in Warsaw
+    EXPECT_EQ(Ticks(Utc(2024, 7, 4, 13, 59, 59, 9876543)), Ticks(withOffset));
+    EXPECT_EQ(Ticks(Utc(2024, 7, 4, 21, 59, 59, 9876543)), Ticks(local));
 }
 
 TEST_F(ItemDateTest, NamesGiveLocalTimeByTheRulesOfTheirDate) {

@@ -13,7 +13,7 @@ TEST_P(SampleFile, GivesItsDate) {
     const Sample &sample = GetParam();
     MemoryReader reader(sample.bytes);
     DateTaken taken;
-    ASSERT_EQ(ReadDateTaken(reader, &taken), sample.hasDate);
+    ASSERT_EQ(ReadSample(sample, reader, &taken), sample.hasDate);
     EXPECT_FALSE(reader.outOfRange);
     const DateTaken &e = sample.expected;
     EXPECT_EQ(taken.source, e.source);
@@ -50,6 +50,17 @@ TEST(DateTaken, ExifInsideAJpegIsReadNotTheWholeSegment) {
     DateTaken taken;
     ASSERT_TRUE(ReadDateTaken(reader, &taken));
     EXPECT_LT(reader.bytesRead, 1024u);
+}
+
+TEST(DateTaken, ASidecarLargerThanTheBudgetIsReadUpToIt) {
+    std::string text =
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/' xmlns:xmp='http://ns.adobe.com/xap/1.0/'"
+        " xmp:CreateDate='2024-01-31T23:59:59'>" +
+        std::string(2 * DateTakenReadBudget, ' ') + "</x:xmpmeta>";
+    MemoryReader reader(Bytes(text.begin(), text.end()));
+    DateTaken taken;
+    EXPECT_TRUE(ReadXmpSidecarDate(reader, &taken));
+    EXPECT_EQ(reader.bytesRead, DateTakenReadBudget);
 }
 
 } // namespace

@@ -248,7 +248,8 @@ Bytes Heic(const Bytes &tiff, int method) {
     return out;
 }
 
-Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize) {
+Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize,
+            const std::vector<Bytes> &moovBoxes) {
     Bytes out = Box("ftyp", Text(std::string("isom\0\0\0\0isommp42", 16)));
     PutBe(&out, largeSize ? 1 : mdatSize + 8, 4);
     Append(&out, Text("mdat"));
@@ -259,8 +260,63 @@ Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize) 
     PutBe(&mvhd, uint64_t(mvhdVersion) << 24, 4);
     PutBe(&mvhd, created, mvhdVersion == 1 ? 8 : 4);
     mvhd.resize(mvhd.size() + 96, 0); // the rest of the header, which is not read
-    Append(&out, Box("moov", Box("mvhd", mvhd)));
+    Bytes moov = Box("mvhd", mvhd);
+    for (const Bytes &box : moovBoxes)
+        Append(&moov, box);
+    Append(&out, Box("moov", moov));
     return out;
+}
+
+namespace {
+
+Bytes Handler(const char *type) {
+    return FullBox("hdlr", 0, Text(std::string(4, '\0') + type + std::string(13, '\0')));
+}
+
+Bytes Data(uint32_t type, const std::string &value) {
+    Bytes body;
+    PutBe(&body, type, 4);
+    PutBe(&body, 0, 4); // locale
+    Append(&body, Text(value));
+    return Box("data", body);
+}
+
+const char Day[] = "\xA9"
+                   "day";
+
+} // namespace
+
+Bytes KeyedMetadata(const std::vector<std::pair<std::string, std::string>> &items,
+                    uint32_t dataType) {
+    Bytes keys, ilst;
+    PutBe(&keys, items.size(), 4);
+    for (size_t i = 0; i < items.size(); ++i) {
+        PutBe(&keys, items[i].first.size() + 8, 4);
+        Append(&keys, Text("mdta" + items[i].first));
+        Bytes item;
+        PutBe(&item, 8 + 16 + items[i].second.size(), 4);
+        PutBe(&item, i + 1, 4);
+        Append(&item, Data(dataType, items[i].second));
+        ilst.insert(ilst.begin(), item.begin(), item.end());
+    }
+    Bytes body = Handler("mdta");
+    Append(&body, FullBox("keys", 0, keys));
+    Append(&body, Box("ilst", ilst));
+    return Box("meta", body); // QuickTime's meta has no version and flags
+}
+
+Bytes UserDataDay(const std::string &text) {
+    Bytes body;
+    PutBe(&body, text.size(), 2);
+    PutBe(&body, 0x55C4, 2); // "und"
+    Append(&body, Text(text));
+    return Box("udta", Box(Day, body));
+}
+
+Bytes ItemListDay(const std::string &text) {
+    Bytes body = Handler("mdir");
+    Append(&body, Box("ilst", Box(Day, Data(1, text))));
+    return Box("udta", FullBox("meta", 0, body));
 }
 
 std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize) {

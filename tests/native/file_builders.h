@@ -53,8 +53,17 @@ Bytes Png(const Bytes &tiff);
 Bytes Heic(const Bytes &tiff, int method);
 
 Bytes Box(const char *type, const Bytes &payload);
-// A movie: ftyp, an mdat of mdatSize bytes (with a 64-bit size when largeSize), then moov.
-Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize = false);
+// A movie: ftyp, an mdat of mdatSize bytes (with a 64-bit size when largeSize), then moov with
+// its mvhd and moovBoxes.
+Bytes Movie(int mvhdVersion, uint64_t created, size_t mdatSize, bool largeSize = false,
+            const std::vector<Bytes> &moovBoxes = {});
+// QuickTime metadata (moov/meta): an 'mdta' handler, the keys in order, and their items in the
+// reverse order, each a 'data' box of dataType (1 for UTF-8).
+Bytes KeyedMetadata(const std::vector<std::pair<std::string, std::string>> &items,
+                    uint32_t dataType = 1);
+// User data with \xA9day: classic QuickTime text, or an iTunes-style meta/ilst item.
+Bytes UserDataDay(const std::string &text);
+Bytes ItemListDay(const std::string &text);
 // Where the mdat payload of Movie() lies.
 std::pair<uint64_t, uint64_t> MoviePayload(size_t mdatSize);
 

@@ -63,7 +63,7 @@ int main(int argc, char **argv) {
                 Mutate(&bytes, random);
             MemoryReader reader(bytes);
             DateTaken taken;
-            bool found = ReadDateTaken(reader, &taken);
+            bool found = ReadSample(sample, reader, &taken);
             ++runs;
             dated += found;
             bool bad = reader.outOfRange || reader.bytesRead > DateTakenReadBudget ||

@@ -32,7 +32,7 @@ const NameCase Cases[] = {
     {L"IMG-20240131-WA0007.jpg", true, Noon},
     {L"VID-20240131-WA0001.mp4", true, Noon},
     {L"20240131_235959.mp4", true, Moment},
-    {L"PXL_20240131_235959123.jpg", true, {2024, 1, 31, 23, 59, 59, 123}},
+    {L"PXL_20240131_235959123.jpg", true, {2024, 1, 31, 23, 59, 59, 1230000}},
     {L"Screenshot_2024-01-31-23-59-59.png", true, Moment},
     {L"Screenshot 2024-01-31 at 23.59.59.png", true, Moment},
     {L"Screenshot 2024-01-31 at 11.59.59 PM.png", true, Moment},

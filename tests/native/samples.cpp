@@ -4,15 +4,34 @@ namespace {
 
 const CivilTime Moment{2024, 1, 31, 23, 59, 59};
 const std::string MomentText = "2024:01:31 23:59:59";
-const std::string Packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description ";
+const std::string Declarations = "xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+                                 "xmlns:exif='http://ns.adobe.com/exif/1.0/' "
+                                 "xmlns:photoshop='http://ns.adobe.com/photoshop/1.0/'";
 
-std::string XmpAttribute(const std::string &name, const std::string &value) {
-    return Packet + "rdf:about=''\n " + name + "=\"" + value + "\"/></rdf:RDF></x:xmpmeta>";
+std::string Packet(const std::string &declarations) {
+    return "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+           "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description " +
+           declarations + " ";
 }
 
-std::string XmpElement(const std::string &name, const std::string &value) {
-    return Packet + "rdf:about=''><" + name + ">" + value + "</" + name +
+std::string XmpAttribute(const std::string &name, const std::string &value,
+                         const std::string &declarations = Declarations) {
+    return Packet(declarations) + "rdf:about=''\n " + name + "=\"" + value +
+           "\"/></rdf:RDF></x:xmpmeta>";
+}
+
+std::string XmpElement(const std::string &name, const std::string &value,
+                       const std::string &declarations = Declarations) {
+    return Packet(declarations) + "rdf:about=''><" + name + ">" + value + "</" + name +
            "></rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+Bytes Sidecar(const std::string &description) {
+    std::string text = "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n" +
+                       Packet(Declarations) + description +
+                       "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
+                       "\n<?xpacket end='w'?>";
+    return Bytes(text.begin(), text.end());
 }
 
 Bytes ExifJpeg(bool little, const std::vector<TextTag> &exif) {
@@ -27,6 +46,7 @@ Bytes Patched(Bytes bytes, size_t at, uint64_t value, int size) {
 }
 
 const uint64_t MomentSince1904 = 3789590399; // 2024-01-31 23:59:59 UTC
+const uint64_t DayBeforeSince1904 = MomentSince1904 - 86400;
 
 } // namespace
 
@@ -43,19 +63,29 @@ std::vector<Sample> Samples() {
     using S = DateSource;
     const DateTaken none;
     const DateTaken original = Taken(S::ExifOriginal, Moment);
-    CivilTime withMs = Moment;
-    withMs.millisecond = 123;
+    const auto fraction = [](int ticks) { return CivilTime{2024, 1, 31, 23, 59, 59, ticks}; };
     std::vector<Sample> samples = {
         {"JpegLittleEndianOffsetSubSec",
          ExifJpeg(true, {{OriginalTag, MomentText},
                          {OriginalOffsetTag, "+01:00"},
                          {OriginalSubSecTag, "123"}}),
-         true, Taken(S::ExifOriginal, withMs, 60)},
+         true, Taken(S::ExifOriginal, fraction(1230000), 60)},
         {"JpegBigEndianOffsetSubSec",
          ExifJpeg(false, {{OriginalTag, "2023:07:04 08:09:10"},
                           {OriginalOffsetTag, "-05:30"},
                           {OriginalSubSecTag, "5"}}),
-         true, Taken(S::ExifOriginal, {2023, 7, 4, 8, 9, 10, 500}, -330)},
+         true, Taken(S::ExifOriginal, {2023, 7, 4, 8, 9, 10, 5000000}, -330)},
+        // Sub-seconds to 100 ns: seven digits at most, cut and never rounded up, and no digit of
+        // what follows them.
+        {"JpegSubSecNineDigits",
+         ExifJpeg(true, {{OriginalTag, MomentText}, {OriginalSubSecTag, "123456789"}}), true,
+         Taken(S::ExifOriginal, fraction(1234567))},
+        {"JpegSubSecAllNines",
+         ExifJpeg(true, {{OriginalTag, MomentText}, {OriginalSubSecTag, "99999999"}}), true,
+         Taken(S::ExifOriginal, fraction(9999999))},
+        {"JpegXmpFractionBeforeOffset",
+         Jpeg({XmpSegment(XmpAttribute("xmp:CreateDate", "2024-01-31T23:59:59.5+10:00"))}), true,
+         Taken(S::XmpCreateDate, fraction(5000000), 600)},
         {"JpegBigEndianPlain", ExifJpeg(false, {{OriginalTag, MomentText}}), true, original},
         {"JpegIptc", Jpeg({IptcSegment("20240131", "235959+0100")}), true,
          Taken(S::IptcCreated, Moment, 60)},
@@ -63,9 +93,18 @@ std::vector<Sample> Samples() {
          Taken(S::IptcCreated, {2024, 1, 31, 12})},
         {"JpegXmpAttribute",
          Jpeg({XmpSegment(XmpAttribute("xmp:CreateDate", "2024-01-31T23:59:59.25+01:00"))}), true,
-         Taken(S::XmpCreateDate, {2024, 1, 31, 23, 59, 59, 250}, 60)},
+         Taken(S::XmpCreateDate, fraction(2500000), 60)},
         {"JpegXmpElement", Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2024-01-31T23:59:59Z"))}),
          true, Taken(S::XmpCreateDate, Moment, 0)},
+        // XMP by namespace: an older editor's prefix, and xmp: bound to another namespace.
+        {"JpegXmpOlderPrefix",
+         Jpeg({XmpSegment(XmpAttribute("xap:CreateDate", "2024-01-31T23:59:59",
+                                       "xmlns:xap='http://ns.adobe.com/xap/1.0/'"))}),
+         true, Taken(S::XmpCreateDate, Moment)},
+        {"JpegXmpPrefixOfAnotherNamespace",
+         Jpeg({XmpSegment(XmpElement("xmp:CreateDate", "2022-02-02T02:02:02",
+                                     "xmlns:xmp='http://example.com/xmp/'"))}),
+         false, none},
         {"JpegInvalidOriginalGivesDigitized",
          ExifJpeg(true, {{OriginalTag, "2024:01:31 23:59:92"},
                          {DigitizedTag, "2024:02:01 10:00:00"},
@@ -95,6 +134,19 @@ std::vector<Sample> Samples() {
         {"XmpOriginalLast",
          Jpeg({XmpSegment(XmpElement("exif:DateTimeOriginal", "2024-01-31T23:59"))}), true,
          Taken(S::XmpExifOriginal, {2024, 1, 31, 23, 59})},
+        // An editor's sidecar: each row holds the next ones too.
+        {"XmpSidecarOriginal",
+         Sidecar("exif:DateTimeOriginal='2024-01-31T23:59:59.5+01:00' "
+                 "photoshop:DateCreated='2023-03-03' xmp:CreateDate='2022-02-02T02:02:02'>"),
+         true, Taken(S::XmpSidecar, fraction(5000000), 60), true},
+        {"XmpSidecarPhotoshopCreated",
+         Sidecar("photoshop:DateCreated='2024-01-31' xmp:CreateDate='2022-02-02T02:02:02'>"), true,
+         Taken(S::XmpSidecar, {2024, 1, 31, 12}), true},
+        {"XmpSidecarCreateDate",
+         Sidecar("exif:DateTimeOriginal='broken'><xmp:CreateDate>2024-01-31T23:59:59</"
+                 "xmp:CreateDate>"),
+         true, Taken(S::XmpSidecar, Moment), true},
+        {"XmpSidecarUndated", Sidecar("xmp:ModifyDate='2024-01-31T23:59:59'>"), false, none, true},
         {"TiffLittleEndian", Tiff(true, {{OriginalTag, MomentText}}), true, original},
         {"TiffBigEndian", Tiff(false, {{OriginalTag, MomentText}}), true, original},
         {"OlympusRaw", Tiff(true, {{OriginalTag, MomentText}}, {}, 0x4F52), true, original},
@@ -111,6 +163,25 @@ std::vector<Sample> Samples() {
         {"Mp4LargeSizeMdat", Movie(0, MomentSince1904, 1000, true), true,
          Taken(S::MovieCreation, Moment, 0)},
         {"Mp4ZeroCreation", Movie(0, 0, 100), false, none},
+        {"Mp4UnixEpochCreation", Movie(0, 2082844800, 100), false, none}, // 1970-01-01 UTC
+        // Movie metadata before the movie header: each row holds the next ones too.
+        {"MovKeyedCreationDate",
+         Movie(0, DayBeforeSince1904, 100, false,
+               {UserDataDay("2022-02-02T02:02:02Z"),
+                KeyedMetadata({{"com.apple.quicktime.make", "Maker"},
+                               {"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}})}),
+         true, Taken(S::MovieMetadata, Moment, 60)},
+        {"MovKeyedCreationDateNotText",
+         Movie(
+             0, DayBeforeSince1904, 100, false,
+             {KeyedMetadata({{"com.apple.quicktime.creationdate", "2024-01-31T23:59:59+0100"}}, 23),
+              UserDataDay("2024-01-31T23:59:59Z")}),
+         true, Taken(S::MovieUserData, Moment, 0)},
+        {"Mp4ItemListDay",
+         Movie(0, DayBeforeSince1904, 100, false, {ItemListDay("2024-01-31T23:59:59+01:00")}), true,
+         Taken(S::MovieUserData, Moment, 60)},
+        {"MovUserDataYearOnly", Movie(0, MomentSince1904, 100, false, {UserDataDay("2024")}), true,
+         Taken(S::MovieCreation, Moment, 0)},
         {"PlainText", Bytes(100, 'a'), false, none},
         // Damaged files.
         {"ExifIfdLoop", Patched(Tiff(false, {{OriginalTag, MomentText}}), 18, 8, 4), false, none},

@@ -12,13 +12,18 @@ struct Sample {
     Bytes bytes;
     bool hasDate;
     DateTaken expected;
+    bool sidecar = false; // an XMP sidecar, which has a reader of its own
 };
+
+inline bool ReadSample(const Sample &sample, ByteReader &reader, DateTaken *taken) {
+    return sample.sidecar ? ReadXmpSidecarDate(reader, taken) : ReadDateTaken(reader, taken);
+}
 
 std::vector<Sample> Samples();
 
 // The fields of a time in one value, so a mismatch shows them all.
 inline std::vector<int> Parts(const CivilTime &t) {
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
 }
 
 // A taken time for the expectations: a local time without an offset unless one is given.
