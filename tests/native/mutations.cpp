@@ -1,12 +1,13 @@
-// Feeds the parser tens of thousands of damaged variants of the sample files (fixed seed) and
-// fails when one of them makes it read past the end of a file or beyond its budget, or gives a
-// date that does not exist. The sanitizers catch everything else.
+// Feeds the parsers tens of thousands of damaged variants of the sample files (fixed seed) and
+// fails when one of them makes a parser read past the end of a file or beyond its budget, or
+// gives a date that does not exist. The sanitizers catch everything else.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 
 #include "readers/date_taken.h"
+#include "readers/export_json.h"
 #include "samples.h"
 
 namespace {
@@ -48,6 +49,24 @@ void Mutate(Bytes *bytes, std::mt19937_64 &random) {
     }
 }
 
+// JSON breaks best at its punctuation: a quote, brace or backslash put in or taken out.
+void MutateJson(Bytes *bytes, std::mt19937_64 &random) {
+    static const char punctuation[] = "{}[]\",:\\u-0e.";
+    if (bytes->empty() || random() % 2)
+        return Mutate(bytes, random);
+    size_t at = random() % bytes->size();
+    if (random() % 2)
+        bytes->insert(bytes->begin() + at,
+                      uint8_t(punctuation[random() % (sizeof punctuation - 1)]));
+    else
+        bytes->erase(bytes->begin() + at);
+}
+
+// What the stamps can hold, in seconds from 1970.
+bool IsHoldable(int64_t seconds) {
+    return seconds >= -11644473600 && seconds <= 253402300799;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -74,9 +93,29 @@ int main(int argc, char **argv) {
                             sample.name.c_str(), reader.bytesRead, int(reader.outOfRange));
         }
     }
+    std::vector<JsonSample> jsons = ExportJsonSamples();
+    for (const JsonSample &sample : jsons) {
+        for (int i = 0; i < perFile; ++i) {
+            Bytes bytes(sample.text.begin(), sample.text.end());
+            for (int n = 1 + int(random() % 3); n > 0; --n)
+                MutateJson(&bytes, random);
+            MemoryReader reader(bytes);
+            ExportJson json;
+            bool valid = ReadExportJson(reader, &json);
+            ++runs;
+            dated += valid && json.hasTaken;
+            bool bad = reader.outOfRange || reader.bytesRead > ExportJsonReadBudget ||
+                       (json.hasTaken &&
+                        (!IsHoldable(json.takenSeconds) || json.takenSeconds == 0 || !valid)) ||
+                       (!valid && !json.title.empty());
+            if (bad && ++failures <= 10)
+                std::printf("FAILED: a mutation of JSON %s (%zu bytes read, out of range %d)\n",
+                            sample.name.c_str(), reader.bytesRead, int(reader.outOfRange));
+        }
+    }
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::printf("Mutations: %ld inputs from %zu files, %ld gave a date, %ld failed, %.0f ms\n",
-                runs, samples.size(), dated, failures, ms);
+                runs, samples.size() + jsons.size(), dated, failures, ms);
     return failures == 0 ? 0 : 1;
 }

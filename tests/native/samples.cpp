@@ -204,3 +204,65 @@ std::vector<Sample> Samples() {
                            true, Taken(S::ExifDigitized, Moment)});
     return samples;
 }
+
+std::vector<JsonSample> ExportJsonSamples() {
+    // As the export writes them, with the upload time before the time taken.
+    const std::string full = R"({
+  "title": "IMG_3397.JPG",
+  "description": "",
+  "imageViews": "2973",
+  "creationTime": {"timestamp": "1258549448", "formatted": "18 Nov 2009, 13:04:08 UTC"},
+  "photoTakenTime": {"timestamp": "1258375918", "formatted": "16 Nov 2009, 12:51:58 UTC"},
+  "geoData": {"latitude": 30.657819000000003, "longitude": -104.0739, "altitude": 1.5e2},
+  "people": [{"name": "Anna"}, {"name": "Ben"}],
+  "url": "https://photos.example.com/photo/AF1Qip",
+  "origin": {"mobileUpload": {"deviceType": "IOS_PHONE"}, "shared": false, "album": null}
+})";
+    const std::string deep = std::string(60, '[') + std::string(60, ']');
+    const std::string deeper = std::string(70, '[') + std::string(70, ']');
+    return {
+        {"Full", full, true, true, 1258375918, L"IMG_3397.JPG"},
+        {"ByteOrderMarkNumberBefore1970",
+         "\xEF\xBB\xBF {\"photoTakenTime\": {\"timestamp\": -315619200}, \"title\": "
+         "\"old.jpg\"}\r\n",
+         true, true, -315619200, L"old.jpg"},
+        {"StringBefore1970", R"({"title": "a.jpg", "photoTakenTime": {"timestamp": "-86400"}})",
+         true, true, -86400, L"a.jpg"},
+        {"Escapes",
+         "{\"title\": \"caf\\u00e9 \\ud83d\\ude00 \\\"q\\\" \\\\\\/\\b\\f\\n\\r\\t "
+         "\xC3\xBC\xE2\x82\xAC"
+         "\xF0\x9F\x98\x80 \\uD800x.jpg\", \"photoTakenTime\": {\"timestamp\": \"1\"}}",
+         true, true, 1,
+         L"caf\u00e9 \U0001F600 \"q\" \\/\b\f\n\r\t \u00fc\u20ac\U0001F600 \uFFFDx.jpg"},
+        {"CreationTimeOnly", R"({"title": "b.jpg", "creationTime": {"timestamp": "1258549448"}})",
+         true, false, 0, L"b.jpg"},
+        {"NestedTakenTimeIsNotTheItems",
+         R"({"title": "c.jpg", "extra": {"photoTakenTime": {"timestamp": "5"}, "title": "x"}})",
+         true, false, 0, L"c.jpg"},
+        {"ZeroTime", R"({"photoTakenTime": {"timestamp": "0"}})", true, false, 0, L""},
+        {"Fraction", R"({"photoTakenTime": {"timestamp": 1478174685.5}})", true, false, 0, L""},
+        {"NotDigits", R"({"photoTakenTime": {"timestamp": "14781746a5"}})", true, false, 0, L""},
+        {"PastYear9999", R"({"photoTakenTime": {"timestamp": "253402300800"}})", true, false, 0,
+         L""},
+        {"TitleNotAString", R"({"title": 5, "photoTakenTime": {"timestamp": [1]}})", true, false, 0,
+         L""},
+        {"NestingAtTheLimit", "{\"a\": " + deep + "}", true, false, 0, L""},
+        // Not JSON, or not an object.
+        {"NestingTooDeep", "{\"a\": " + deeper + "}", false, false, 0, L""},
+        {"Truncated", R"({"title": "a.jpg", "photoTakenTime": {"timestamp": "1")", false, false, 0,
+         L""},
+        {"TrailingComma", R"({"title": "a.jpg",})", false, false, 0, L""},
+        {"KeyNotQuoted", R"({title: "a.jpg"})", false, false, 0, L""},
+        {"SingleQuotes", R"({'title': 'a.jpg'})", false, false, 0, L""},
+        {"ControlCharacter", "{\"title\": \"a\tb\"}", false, false, 0, L""},
+        {"OverlongUtf8", "{\"title\": \"\xC0\xAF\"}", false, false, 0, L""},
+        {"SurrogateInUtf8", "{\"title\": \"\xED\xA0\x80\"}", false, false, 0, L""},
+        {"BadEscape", R"({"title": "\x41"})", false, false, 0, L""},
+        {"ShortUnicodeEscape", R"({"title": "\u41"})", false, false, 0, L""},
+        {"LeadingZero", R"({"photoTakenTime": {"timestamp": 01}})", false, false, 0, L""},
+        {"MisspeltLiteral", R"({"a": tru})", false, false, 0, L""},
+        {"TopLevelArray", R"([{"title": "a.jpg"}])", false, false, 0, L""},
+        {"TwoObjects", R"({"title": "a.jpg"} {})", false, false, 0, L""},
+        {"Empty", "", false, false, 0, L""},
+    };
+}

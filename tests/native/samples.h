@@ -21,6 +21,18 @@ inline bool ReadSample(const Sample &sample, ByteReader &reader, DateTaken *take
 
 std::vector<Sample> Samples();
 
+// Sidecar JSON of a photo service's export, with what ReadExportJson must find in it.
+struct JsonSample {
+    std::string name;
+    std::string text;
+    bool valid;
+    bool hasTaken;
+    int64_t seconds;
+    std::wstring title;
+};
+
+std::vector<JsonSample> ExportJsonSamples();
+
 // The fields of a time in one value, so a mismatch shows them all.
 inline std::vector<int> Parts(const CivilTime &t) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
