@@ -78,3 +78,23 @@ bool IsWindowsAtLeast(DWORD major, DWORD minor) {
 bool IsVistaOrLater() {
     return IsWindowsAtLeast(6, 0);
 }
+
+const LANGID ResourceLanguages[3] = {MAKELANGID(LANG_POLISH, SUBLANG_POLISH_POLAND),
+                                     MAKELANGID(LANG_CHINESE, SUBLANG_NEUTRAL),
+                                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
+
+std::wstring LoadTextIn(UINT id, LANGID language) {
+    // A string table is kept in blocks of 16 counted texts; block n holds ids 16 (n - 1) on.
+    HRSRC found = FindResourceExW(appInstance, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
+    HGLOBAL loaded = found ? LoadResource(appInstance, found) : nullptr;
+    const auto *text = loaded ? static_cast<const wchar_t *>(LockResource(loaded)) : nullptr;
+    if (!text)
+        return std::wstring();
+    const DWORD size = SizeofResource(appInstance, found) / sizeof(wchar_t);
+    const wchar_t *end = text + size;
+    for (UINT index = 0; index < id % 16 && text < end; ++index)
+        text += 1 + *text;
+    if (text >= end || text + 1 + *text > end)
+        return std::wstring();
+    return std::wstring(text + 1, *text);
+}

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <string>
 
 constexpr HRESULT TextCut = static_cast<HRESULT>(0x8007007A);         // insufficient buffer
 constexpr HRESULT TextBadArgument = static_cast<HRESULT>(0x80070057); // invalid argument
@@ -13,6 +14,12 @@ constexpr size_t MaxTextCapacity = 2147483647;
 // Loads a string-table text into one of this thread's two slots. The text stays valid until
 // this thread's second-next load; loads on other threads never touch it.
 const wchar_t *LoadText(UINT id);
+
+// A string-table text of the program in the given language of its resources, whatever the user's
+// interface language; empty when that language has none. For reading what another language wrote.
+std::wstring LoadTextIn(UINT id, LANGID language);
+// The languages the program's resources are written in: Polish, Chinese and English.
+extern const LANGID ResourceLanguages[3];
 
 // Copies source into destination (capacity in characters, terminator included). Returns 0, or
 // TextCut with the text cut to capacity - 1 and terminated, or TextBadArgument (nothing written)

@@ -64,11 +64,11 @@ double ReadAll(const std::wstring &folder, int files, int *found) {
     *found = 0;
     const double start = Seconds();
     for (int i = 0; i < files; ++i) {
-        FILETIME utc;
-        bool has = false;
-        if (ReadItemDateTaken(FileName(folder, i).c_str(), FILE_ATTRIBUTE_NORMAL, &utc, &has) ==
-                ERROR_SUCCESS &&
-            has)
+        FoundTime taken;
+        const FILETIME accessed = {};
+        if (ReadItemDateTaken(FileName(folder, i).c_str(), FILE_ATTRIBUTE_NORMAL, accessed,
+                              &taken) == ERROR_SUCCESS &&
+            taken.found)
             ++*found;
     }
     return Seconds() - start;

@@ -1,8 +1,13 @@
 #include "engine/item_date.h"
 
+#include <cstring>
+
 #include "app/handles.h"
+#include "engine/paths.h"
 #include "engine/stamp.h"
 #include "readers/date_taken.h"
+#include "readers/export_json.h"
+#include "readers/export_names.h"
 #include "readers/name_date.h"
 
 namespace {
@@ -35,19 +40,38 @@ bool SameTime(const FILETIME &a, const FILETIME &b) {
 
 } // namespace
 
-bool FileByteReader::Read(uint64_t offset, void *buffer, size_t size) {
-    // Counted before reading: a read that fails half way has still cost its bytes.
-    if (size > DateTakenReadBudget - used_)
-        return false;
-    used_ += size;
-    if (offset > static_cast<uint64_t>(INT64_MAX))
+bool FileByteReader::ReadFileAt(uint64_t offset, void *buffer, size_t size, DWORD *read) {
+    if (offset > static_cast<uint64_t>(INT64_MAX) || size > MAXDWORD)
         return false;
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN))
+    ++fileReads_;
+    *read = 0;
+    return SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) &&
+           ReadFile(file_, buffer, static_cast<DWORD>(size), read, nullptr);
+}
+
+bool FileByteReader::Read(uint64_t offset, void *buffer, size_t size) {
+    // Counted before reading: a read that fails half way has still cost its bytes.
+    if (size > budget_ - used_)
         return false;
-    DWORD read = 0;
-    return ReadFile(file_, buffer, static_cast<DWORD>(size), &read, nullptr) && read == size;
+    used_ += size;
+    if (blockSize_ == 0 || offset < blockOffset_ || offset - blockOffset_ > blockSize_ ||
+        size > blockSize_ - (offset - blockOffset_)) {
+        DWORD read = 0;
+        if (size >= BlockSize)
+            return ReadFileAt(offset, buffer, size, &read) && read == size;
+        // A block from here on: the next small reads of a parser usually fall into it.
+        blockSize_ = 0;
+        if (!ReadFileAt(offset, block_, BlockSize, &read))
+            return false;
+        blockOffset_ = offset;
+        blockSize_ = read;
+        if (size > read)
+            return false;
+    }
+    std::memcpy(buffer, block_ + (offset - blockOffset_), size);
+    return true;
 }
 
 uint64_t FileByteReader::Size() {
@@ -82,35 +106,125 @@ bool CivilToFileTime(const CivilTime &time, bool hasOffset, int offsetMinutes, F
     return true;
 }
 
-bool ReadDateTakenFrom(HANDLE file, FILETIME *utc) {
-    FILETIME before = {};
-    const bool known = GetFileTime(file, nullptr, &before, nullptr) != FALSE;
-    SetFileTime(file, nullptr, &NoAccessUpdates, nullptr);
-
-    FileByteReader reader(file);
-    DateTaken taken;
-    const bool read = ReadDateTaken(reader, &taken);
-
-    // Some systems update the access time by rules of their own whatever the handle asked: put
-    // back the time the file had.
-    FILETIME after;
-    if (known && GetFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
-        SetFileTime(file, nullptr, &before, nullptr);
-    return read && CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, utc);
+bool UnixSecondsToFileTime(int64_t seconds, FILETIME *utc) {
+    constexpr int64_t SecondsFrom1601To1970 = 11644473600;
+    if (seconds < -SecondsFrom1601To1970 || seconds > INT64_MAX / 10000000 - SecondsFrom1601To1970)
+        return false;
+    const uint64_t ticks = static_cast<uint64_t>(seconds + SecondsFrom1601To1970) * 10000000;
+    *utc = FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return true;
 }
 
-DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, FILETIME *utc, bool *found) {
-    *found = false;
+TimeSource SourceOf(DateSource source) {
+    switch (source) {
+    case DateSource::ExifOriginal:
+    case DateSource::ExifDigitized:
+        return TimeSource::Exif;
+    case DateSource::IptcCreated:
+        return TimeSource::Iptc;
+    case DateSource::XmpCreateDate:
+    case DateSource::XmpExifOriginal:
+        return TimeSource::Xmp;
+    case DateSource::MovieMetadata:
+    case DateSource::MovieUserData:
+    case DateSource::MovieCreation:
+        return TimeSource::MovieHeader;
+    case DateSource::XmpSidecar:
+        return TimeSource::XmpSidecar;
+    case DateSource::None:
+        break;
+    }
+    return TimeSource::None;
+}
+
+namespace {
+
+bool Found(const DateTaken &taken, FoundTime *found) {
+    found->found = CivilToFileTime(taken.time, taken.hasOffset, taken.offsetMinutes, &found->utc);
+    found->source = found->found ? SourceOf(taken.source) : TimeSource::None;
+    return found->found;
+}
+
+// Some systems update the access time by rules of their own whatever the handle asked: put back
+// the time the file had.
+void PutBackAccess(HANDLE file, const FILETIME &before) {
+    FILETIME after;
+    if (GetFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
+        SetFileTime(file, nullptr, &before, nullptr);
+}
+
+// Reads a sidecar through read, keeping its last-access time.
+template <typename Read> bool ReadSidecar(const std::wstring &path, Read read) {
+    TimesHandle file(path.c_str(), FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_NORMAL, true);
+    FILETIME before;
+    if (!file.Valid() || !GetFileTime(file.Get(), nullptr, &before, nullptr))
+        return false;
+    SetFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
+    FileByteReader reader(file.Get());
+    const bool found = read(reader);
+    PutBackAccess(file.Get(), before);
+    return found;
+}
+
+} // namespace
+
+bool ReadDateTakenFrom(HANDLE file, const FILETIME &before, bool accessWritten, FoundTime *found) {
+    *found = FoundTime();
+    if (!accessWritten)
+        SetFileTime(file, nullptr, &NoAccessUpdates, nullptr);
+    FileByteReader reader(file);
+    DateTaken taken;
+    const bool dated = ReadDateTaken(reader, &taken) && Found(taken, found);
+    if (!(accessWritten && dated))
+        PutBackAccess(file, before);
+    return dated;
+}
+
+DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, const FILETIME &accessed,
+                        FoundTime *found) {
+    *found = FoundTime();
     if (!HoldsContentDate(attributes))
         return ERROR_SUCCESS;
     TimesHandle file(path, attributes, FILE_ATTRIBUTE_NORMAL, true);
     if (!file.Valid())
         return file.Error();
-    *found = ReadDateTakenFrom(file.Get(), utc);
+    ReadDateTakenFrom(file.Get(), accessed, false, found);
     return ERROR_SUCCESS;
 }
 
-bool NameDateOf(const wchar_t *name, FILETIME *utc) {
+bool SidecarDate(const std::wstring &folder, const FolderIndex &names, const std::wstring &name,
+                 FoundTime *found) {
+    *found = FoundTime();
+    if (IsSidecarName(name))
+        return false;
+    for (const std::wstring &sidecar : XmpSidecarCandidates(name, names)) {
+        DateTaken taken;
+        if (ReadSidecar(JoinPath(folder.c_str(), sidecar.c_str()),
+                        [&](ByteReader &reader) { return ReadXmpSidecarDate(reader, &taken); }) &&
+            Found(taken, found))
+            return true;
+    }
+    for (const std::wstring &sidecar : ExportJsonCandidates(name, names)) {
+        ExportJson json;
+        // A JSON whose title is another item's belongs to that item, however its name reads.
+        if (ReadSidecar(JoinPath(folder.c_str(), sidecar.c_str()),
+                        [&](ByteReader &reader) {
+                            return ReadExportJson(reader, &json) && json.hasTaken &&
+                                   ExportTitleMatches(json.title, name);
+                        }) &&
+            UnixSecondsToFileTime(json.takenSeconds, &found->utc)) {
+            found->found = true;
+            found->source = TimeSource::ExportJson;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool NameDateOf(const wchar_t *name, FoundTime *found) {
     CivilTime time;
-    return ReadNameDate(name, &time) && CivilToFileTime(time, false, 0, utc);
+    *found = FoundTime();
+    found->found = ReadNameDate(name, &time) && CivilToFileTime(time, false, 0, &found->utc);
+    found->source = found->found ? TimeSource::FileName : TimeSource::None;
+    return found->found;
 }

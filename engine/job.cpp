@@ -217,7 +217,7 @@ JobEnd RunPasses(uint32_t job, bool *locked) {
             GetLocalTime(&now);
             undoHistory.Begin(ExtendedPath(jobContext.folder).c_str(), now);
         } else if (preview) {
-            previewList.Begin(StampsInUse());
+            previewList.Begin(StampsInUse(), static_cast<TimeRule>(jobContext.timeRule.load()));
         }
 
         if (firstPass)

@@ -125,6 +125,8 @@ std::wstring ShownPath(const wchar_t *path) {
 
 std::wstring JoinPath(const wchar_t *folder, const wchar_t *name) {
     std::wstring joined = folder;
+    if (!name[0])
+        return joined; // the folder itself
     if (joined.empty() || joined.back() != L'\\')
         joined += L'\\';
     return joined + name;

@@ -12,7 +12,7 @@ std::wstring ExtendedPath(const wchar_t *path);
 // What the user reads: the path without the extended-length prefix.
 std::wstring ShownPath(const wchar_t *path);
 // folder and name with exactly one backslash between them, also behind a root ("E:\",
-// "\\?\E:\"), which already ends in one.
+// "\\?\E:\"), which already ends in one; an empty name is the folder itself.
 std::wstring JoinPath(const wchar_t *folder, const wchar_t *name);
 // True when the last element of path is a device name (aux, con, nul, prn, com1-com9, lpt1-lpt9,
 // in any case, with or without an extension), which the system opens as that device.

@@ -6,9 +6,10 @@
 
 PreviewList previewList;
 
-void PreviewList::Begin(uint8_t stamps) {
+void PreviewList::Begin(uint8_t stamps, TimeRule rule) {
     Clear();
     stamps_ = stamps;
+    rule_ = rule;
 }
 
 void PreviewList::Clear() {
@@ -17,9 +18,12 @@ void PreviewList::Clear() {
     blocks_.clear();
     blockUsed_ = BlockCharacters;
     stamps_ = 0;
+    rule_ = RuleSetDates;
     changing_ = 0;
     undated_ = 0;
     outOfRange_ = 0;
+    notInList_ = 0;
+    listLinesGone_ = 0;
 }
 
 wchar_t *PreviewList::Keep(const wchar_t *text, size_t length) {
@@ -50,7 +54,8 @@ void PreviewList::Add(const wchar_t *relative, size_t length, const FILETIME (&n
     }
     row.refused = plan.refused;
     row.flags = (folder ? PreviewFolder : 0) | (plan.noDate ? PreviewNoDate : 0) |
-                (plan.outOfRange ? PreviewOutOfRange : 0);
+                (plan.outOfRange ? PreviewOutOfRange : 0) | (plan.notInList ? PreviewNotInList : 0);
+    row.source = plan.source;
     rows_.push_back(row);
     if (plan.Changes())
         ++changing_;
@@ -58,6 +63,8 @@ void PreviewList::Add(const wchar_t *relative, size_t length, const FILETIME (&n
         ++undated_;
     if (plan.outOfRange)
         ++outOfRange_;
+    if (plan.notInList)
+        ++notInList_;
 }
 
 size_t PreviewList::BytesReserved() const {
@@ -151,7 +158,7 @@ std::string PreviewCsv(const PreviewList &list, const ListTexts &texts) {
     for (size_t i = 0; i < list.Size(); ++i) {
         const PreviewRow &row = list.Row(i);
         std::string fields;
-        AppendField(&fields, row.path, separator);
+        AppendField(&fields, row.path[0] ? row.path : L".", separator);
         for (int stamp : PreviewStampOrder) {
             if (!(list.Stamps() & (1u << stamp)))
                 continue;
@@ -160,6 +167,12 @@ std::string PreviewCsv(const PreviewList &list, const ListTexts &texts) {
                 AppendField(&fields, texts.outOfRange, separator);
             else
                 fields += Utf8(IsoLocalTime(row.next[stamp]));
+        }
+        const size_t source = static_cast<size_t>(row.source);
+        if (!texts.sources.empty()) {
+            fields += between;
+            if (source < texts.sources.size() && row.source != TimeSource::None)
+                AppendField(&fields, texts.sources[source], separator);
         }
         csv += fields + "\r\n";
     }

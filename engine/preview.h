@@ -22,16 +22,20 @@ struct PreviewRow {
     uint8_t write;   // bit per stamp (StampIndex): the apply writes it
     uint8_t changes; // bit per stamp: what it writes differs from what the item has
     uint8_t refused; // bit per stamp: its new time cannot be written, so the apply refuses the item
-    uint8_t flags;   // PreviewFolder, PreviewNoDate, PreviewOutOfRange
+    uint8_t flags;   // PreviewFolder, PreviewNoDate, PreviewOutOfRange, PreviewNotInList
+    TimeSource source; // where the new time came from
 };
 constexpr uint8_t PreviewFolder = 1;
 constexpr uint8_t PreviewNoDate = 2;
 constexpr uint8_t PreviewOutOfRange = 4;
+constexpr uint8_t PreviewNotInList = 8;
 
 class PreviewList {
   public:
-    // A new pass: the stamps its rule writes (bit per stamp), everything listed before goes.
-    void Begin(uint8_t stamps);
+    // A new pass: the stamps its rule writes (bit per stamp) and the rule, everything listed
+    // before goes.
+    void Begin(uint8_t stamps, TimeRule rule = RuleSetDates);
+    TimeRule Rule() const { return rule_; }
     void Add(const wchar_t *relative, size_t length, const FILETIME (&now)[StampKinds],
              const RulePlan &plan, bool folder);
     size_t Size() const { return rows_.size(); }
@@ -40,6 +44,10 @@ class PreviewList {
     uint32_t Changing() const { return changing_; }
     uint32_t Undated() const { return undated_; }
     uint32_t OutOfRange() const { return outOfRange_; }
+    uint32_t NotInList() const { return notInList_; }
+    // Lines of a saved list whose item the pass did not find.
+    uint32_t ListLinesGone() const { return listLinesGone_; }
+    void SetListLinesGone(uint32_t lines) { listLinesGone_ = lines; }
     void Clear();
     size_t BytesReserved() const;
 
@@ -50,9 +58,12 @@ class PreviewList {
     std::vector<std::unique_ptr<wchar_t[]>> blocks_;
     size_t blockUsed_ = BlockCharacters;
     uint8_t stamps_ = 0;
+    TimeRule rule_ = RuleSetDates;
     uint32_t changing_ = 0;
     uint32_t undated_ = 0;
     uint32_t outOfRange_ = 0;
+    uint32_t notInList_ = 0;
+    uint32_t listLinesGone_ = 0;
 };
 
 // The stamps in the order the list shows them: created, modified, last accessed.
@@ -66,8 +77,11 @@ std::wstring IsoLocalTime(const FILETIME &utc);
 
 // What the saved list says in words, in the user's language, and how it separates its fields.
 struct ListTexts {
-    std::vector<std::wstring> header; // the item, then for each stamp in use its now and new
-    std::wstring outOfRange;          // the new time of a stamp that cannot be written
+    // The item, then for each stamp in use its now and new, then the source where there is one.
+    std::vector<std::wstring> header;
+    std::wstring outOfRange; // the new time of a stamp that cannot be written
+    // The name of each TimeSource, in its order; empty: the list has no source field.
+    std::vector<std::wstring> sources;
     wchar_t separator = L',';
 };
 // The separator a spreadsheet of the user's locale expects (";" where the decimal mark is a

@@ -192,13 +192,13 @@ void TimesHandle::Close() {
 }
 
 DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
-                    const StampArguments &arguments) {
+                    const StampArguments &arguments, const ItemStamps *known) {
     // The times it carried before, for undoing the apply; an item whose times cannot be read is
     // still stamped, but cannot be undone.
     const bool recording = undoHistory.Recording();
-    ItemStamps before = {};
-    const bool readBefore =
-        recording && GetFileTime(item, &before.created, &before.accessed, &before.written);
+    ItemStamps before = known ? *known : ItemStamps{};
+    const bool readBefore = recording && (known || GetFileTime(item, &before.created,
+                                                               &before.accessed, &before.written));
     const bool set = stampCalls.setFileTime(item, arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();

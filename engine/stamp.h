@@ -7,6 +7,7 @@
 #include "app/handles.h"
 #include "app/job_context.h"
 #include "engine/time_rule.h"
+#include "engine/undo.h"
 
 // The three arguments of SetFileTime for the chosen stamps: a switched-off creation or write
 // time is left out (null), a switched-off last-access time is the keep-unchanged marker.
@@ -56,9 +57,10 @@ extern StampCalls stampCalls;
 // anything: the code of the step that failed, ERROR_SUCCESS when stamped.
 DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
                    JobContext *context);
-// The same on an item already open with the rights to read and change its times.
+// The same on an item already open with the rights to read and change its times. known: the
+// times it had before, where they are known already (else they are read from it).
 DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
-                    const StampArguments &arguments);
+                    const StampArguments &arguments, const ItemStamps *known = nullptr);
 // Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
 // when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
 bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,

@@ -66,20 +66,32 @@ uint64_t WholeSeconds(const FILETIME &time) {
 
 } // namespace
 
+namespace {
+
+// The time a rule that takes one from somewhere found for a stamp; null when there is none.
+const FoundTime *FoundFor(TimeRule rule, int stamp, const ItemFound *found) {
+    if (!found)
+        return nullptr;
+    const FoundTime *time = rule == RuleDateTaken      ? &found->taken
+                            : rule == RuleNameDate     ? &found->name
+                            : rule == RuleNewestInside ? &found->newest
+                                                       : &found->list[stamp];
+    return time->found ? time : nullptr;
+}
+
+} // namespace
+
 RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds],
-                  const FILETIME *itemDate) {
+                  const ItemFound *found) {
     RulePlan plan;
-    if (RuleNeedsItemDate(choice.rule) && !itemDate) {
-        plan.noDate = true; // the item keeps every stamp
-        return plan;
-    }
     uint8_t refused = 0;
     for (int stamp = 0; stamp < StampKinds; ++stamp) {
         if (!choice.use[stamp])
             continue;
+        const TimeRule rule = choice.rule[stamp];
         FILETIME value = current[stamp];
         bool inRange = true;
-        switch (choice.rule) {
+        switch (rule) {
         case RuleSetDates:
             value = choice.fixed[stamp];
             break;
@@ -88,8 +100,7 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
             break;
         case RuleCopyModified:
         case RuleCopyCreated: {
-            const int source =
-                choice.rule == RuleCopyModified ? StampIndexWritten : StampIndexCreated;
+            const int source = rule == RuleCopyModified ? StampIndexWritten : StampIndexCreated;
             if (source == stamp)
                 continue; // a stamp copied onto itself is left alone
             value = current[source];
@@ -97,8 +108,21 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
         }
         case RuleDateTaken:
         case RuleNameDate:
-            value = *itemDate;
+        case RuleNewestInside:
+        case RuleSavedList: {
+            const FoundTime *time = FoundFor(rule, stamp, found);
+            if (!time) {
+                // The stamp keeps its time; the item counts as one without a date.
+                plan.noDate = true;
+                plan.notInList =
+                    plan.notInList || (rule == RuleSavedList && !(found && found->inList));
+                continue;
+            }
+            value = time->utc;
+            if (plan.source == TimeSource::None)
+                plan.source = time->source;
             break;
+        }
         }
         // SetFileTime takes a zero time as "leave this stamp": 1601-01-01 00:00:00.0000000 UTC
         // cannot be written any more than a time past 30827.

@@ -13,32 +13,85 @@ enum TimeRule : int32_t {
     RuleCopyCreated = 3,  // every checked stamp gets the item's own creation time
     RuleDateTaken = 4,    // every checked stamp gets the date the photo or video was taken
     RuleNameDate = 5,     // every checked stamp gets the date in the item's name
+    RuleNewestInside = 6, // a folder's checked stamps get the newest write time of the files in it
+    RuleSavedList = 7,    // every checked stamp gets the time a saved list shows for it now
 };
-constexpr int TimeRules = 6;
+constexpr int TimeRules = 8;
 
 // Whether the rule takes each item's time from the item itself, not from the pickers alone.
 inline bool RuleIsPerItem(int32_t rule) {
     return rule != RuleSetDates;
 }
-// Whether the rule needs a date found in the item (its content or its name).
+// Whether the rule needs a time found for the item (in its content, its sidecars, its name, the
+// files inside it or a saved list); an item without one keeps that stamp.
 inline bool RuleNeedsItemDate(int32_t rule) {
-    return rule == RuleDateTaken || rule == RuleNameDate;
+    return rule == RuleDateTaken || rule == RuleNameDate || rule == RuleNewestInside ||
+           rule == RuleSavedList;
 }
 
 // The stamps in SetFileTime's order.
 enum StampIndex { StampIndexCreated = 0, StampIndexAccessed = 1, StampIndexWritten = 2 };
 constexpr int StampKinds = 3;
 
+// Where a found time came from, as the preview shows it.
+enum class TimeSource : uint8_t {
+    None,
+    Exif,
+    Iptc,
+    Xmp,
+    XmpSidecar,
+    ExportJson,
+    MovieHeader,
+    FileName,
+    SavedList,
+    NewestInside,
+};
+
+// Each stamp's rule, whether it is written at all, and what its rule needs from the pickers.
 struct RuleChoice {
-    TimeRule rule = RuleSetDates;
+    TimeRule rule[StampKinds] = {RuleSetDates, RuleSetDates, RuleSetDates};
     bool use[StampKinds] = {};
     FILETIME fixed[StampKinds] = {}; // RuleSetDates: the pickers' times (UTC)
     int64_t shift[StampKinds] = {};  // RuleShift: signed 100 ns ticks
+    // One rule for every stamp, as the dialog's rule row chooses it.
+    void SetRule(TimeRule all) { rule[0] = rule[1] = rule[2] = all; }
+    bool Uses(TimeRule wanted) const {
+        for (int stamp = 0; stamp < StampKinds; ++stamp)
+            if (use[stamp] && rule[stamp] == wanted)
+                return true;
+        return false;
+    }
+    // Whether every stamp written takes this rule.
+    bool OnlyUses(TimeRule wanted) const {
+        bool any = false;
+        for (int stamp = 0; stamp < StampKinds; ++stamp) {
+            if (use[stamp] && rule[stamp] != wanted)
+                return false;
+            any = any || use[stamp];
+        }
+        return any;
+    }
+};
+
+// A time found for an item, and where.
+struct FoundTime {
+    bool found = false;
+    FILETIME utc = {};
+    TimeSource source = TimeSource::None;
+};
+
+// What was found for an item for the rules that take a time from somewhere.
+struct ItemFound {
+    FoundTime taken;            // the date taken: its content, else its sidecars
+    FoundTime name;             // the date in its name
+    FoundTime newest;           // a folder: the newest write time of the files in it
+    bool inList = false;        // a saved list names the item
+    FoundTime list[StampKinds]; // the list's time now of each stamp
 };
 
 // What one item gets: which stamps are written and with what, whether each changes the item,
-// and whether a new time lies outside what a file time can hold or the item had no date (the
-// item is then not stamped).
+// and whether a new time lies outside what a file time can hold (the item is then not stamped)
+// or a stamp had no time to take (that stamp is left alone).
 struct RulePlan {
     bool write[StampKinds] = {};
     FILETIME value[StampKinds] = {};
@@ -46,15 +99,17 @@ struct RulePlan {
     bool outOfRange = false;
     uint8_t refused = 0; // bit per stamp (StampIndex) whose new time cannot be written
     bool noDate = false;
+    bool notInList = false; // a saved list's rule, and the list does not name the item
+    TimeSource source = TimeSource::None;
     bool Writes() const { return write[0] || write[1] || write[2]; }
     bool Changes() const { return changes[0] || changes[1] || changes[2]; }
 };
 
 // The plan for an item whose stamps are now current (read before anything is changed, so the
 // copy rules never take a value this apply wrote). A stamp copied onto itself is not written.
-// itemDate is the date found in the item for the rules that need one; null when none was found.
+// found holds the times found for the item, for the rules that need one (null: none found).
 RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds],
-                  const FILETIME *itemDate = nullptr);
+                  const ItemFound *found = nullptr);
 
 // The moment a local time names that lies nearest to expected (UTC). A local time in the repeated
 // autumn hour names two moments, one in the spring gap none: it is the one near the moment the

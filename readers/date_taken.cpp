@@ -882,3 +882,7 @@ bool ReadXmpSidecarDate(ByteReader &reader, DateTaken *taken) {
         }
     return false;
 }
+
+bool ReadIsoTime(const std::string &text, DateTaken *taken) {
+    return ParseIsoTime(text, taken, DateSource::None);
+}

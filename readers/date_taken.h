@@ -5,6 +5,7 @@
 // Pure: no file-system calls, only the reads it asks of a ByteReader.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "readers/byte_reader.h"
 #include "readers/calendar.h"
@@ -41,3 +42,7 @@ bool ReadDateTaken(ByteReader &reader, DateTaken *taken);
 // photoshop:DateCreated, then xmp:CreateDate. Reads the file whole, but no more than
 // DateTakenReadBudget bytes of it.
 bool ReadXmpSidecarDate(ByteReader &reader, DateTaken *taken);
+
+// An ISO 8601 time as XMP and the saved list write it: "2024-01-31T23:59:59.1234567+01:00", with
+// or without seconds, fraction and offset ("Z" or +hh:mm); a date alone is its noon.
+bool ReadIsoTime(const std::string &text, DateTaken *taken);

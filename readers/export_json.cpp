@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "readers/utf8.h"
+
 namespace {
 
 // Deeper nesting is no such file, and would cost stack.
@@ -12,17 +14,9 @@ constexpr int64_t MaxSeconds = 253402300799;
 // More digits than MaxSeconds has are out of range anyway, and could overflow.
 constexpr int MaxDigits = 15;
 
-// One wchar_t per code point where wchar_t is 32 bits, UTF-16 where it is 16.
 void Append(std::wstring *text, uint32_t c) {
-    if (!text)
-        return;
-    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-        c -= 0x10000;
-        text->push_back(wchar_t(0xD800 + (c >> 10)));
-        text->push_back(wchar_t(0xDC00 + (c & 0x3FF)));
-    } else {
-        text->push_back(wchar_t(c));
-    }
+    if (text)
+        AppendCodePoint(text, c);
 }
 
 // "-?digits" as a time the stamps can hold.
@@ -283,36 +277,7 @@ class Parser {
         return true;
     }
 
-    // One UTF-8 sequence: shortest form, no surrogates, nothing past U+10FFFF.
-    bool Utf8(uint32_t *code) {
-        uint8_t lead = *p_;
-        int more;
-        uint32_t least;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1;
-            least = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2;
-            least = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        *code = lead & (0x3F >> more);
-        if (end_ - p_ <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((p_[i] & 0xC0) != 0x80)
-                return false;
-            *code = *code << 6 | (p_[i] & 0x3F);
-        }
-        if (*code < least || *code > 0x10FFFF || (*code >= 0xD800 && *code <= 0xDFFF))
-            return false;
-        p_ += more + 1;
-        return true;
-    }
+    bool Utf8(uint32_t *code) { return NextUtf8(p_, end_, code); }
 
     const uint8_t *p_;
     const uint8_t *end_;

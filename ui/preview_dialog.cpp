@@ -10,6 +10,7 @@
 #include "app/text.h"
 #include "engine/list_file.h"
 #include "engine/preview.h"
+#include "engine/time_rule.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
 
@@ -79,6 +80,18 @@ void ScaleLayout(UINT dpi) {
     layout.dpi = dpi;
 }
 
+// Whether the list shows where each new time came from: for the rules that find one.
+bool ShowsSource() {
+    return RuleNeedsItemDate(previewList.Rule());
+}
+
+int StampsShown() {
+    int shown = 0;
+    for (int kind : PreviewStampOrder)
+        shown += (previewList.Stamps() & (1u << kind)) != 0;
+    return shown;
+}
+
 // The stamp in use that a column after the first shows, and whether it is the new time.
 bool ColumnStamp(int column, int *stamp, bool *isNew) {
     int index = 1;
@@ -122,10 +135,14 @@ void CellText(size_t item, int column, wchar_t *text, int capacity) {
     bool isNew = false;
     if (column == 0) {
         CopyText(text, capacity, row.path[0] ? row.path : L".");
+    } else if (ShowsSource() && column == 1 + 2 * StampsShown()) {
+        CopyText(text, capacity, row.source == TimeSource::None ? L"" : SourceName(row.source));
     } else if (!ColumnStamp(column, &stamp, &isNew)) {
         text[0] = L'\0';
     } else if (isNew && (row.refused & (1u << stamp))) {
         CopyText(text, capacity, LoadText(IDS_MARK_OUT_OF_RANGE));
+    } else if (isNew && (row.flags & PreviewNotInList)) {
+        CopyText(text, capacity, LoadText(IDS_MARK_NOT_IN_LIST));
     } else if (isNew && (row.flags & PreviewNoDate)) {
         CopyText(text, capacity, LoadText(IDS_MARK_NO_DATE));
     } else if (isNew && !(row.changes & (1u << stamp))) {
@@ -153,7 +170,9 @@ void ShowSummary(HWND window) {
     const struct {
         uint32_t count;
         UINT format;
-    } parts[] = {{previewList.Undated(), IDS_PREVIEW_NO_DATE},
+    } parts[] = {{previewList.Undated() - previewList.NotInList(), IDS_PREVIEW_NO_DATE},
+                 {previewList.NotInList(), IDS_NOT_IN_LIST_COUNT},
+                 {previewList.ListLinesGone(), IDS_PREVIEW_LIST_GONE},
                  {previewList.OutOfRange(), IDS_PREVIEW_OUT_OF_RANGE}};
     for (const auto &part : parts) {
         if (part.count == 0)
@@ -258,6 +277,8 @@ void OnSave(HWND window) {
     texts.header = PreviewColumns();
     texts.outOfRange = LoadText(IDS_MARK_OUT_OF_RANGE);
     texts.separator = ListSeparator();
+    if (ShowsSource())
+        texts.sources = SourceNames();
     const DWORD code = WriteFileReplacing(path.c_str(), PreviewCsv(previewList, texts));
     if (code != ERROR_SUCCESS) {
         wchar_t title[64];
@@ -273,6 +294,20 @@ void OnMinMaxInfo(MINMAXINFO *info) {
 
 } // namespace
 
+const wchar_t *SourceName(TimeSource source) {
+    return source == TimeSource::None ? L""
+                                      : LoadText(IDS_SOURCE_EXIF + static_cast<UINT>(source) -
+                                                 static_cast<UINT>(TimeSource::Exif));
+}
+
+std::vector<std::wstring> SourceNames() {
+    std::vector<std::wstring> names(1); // TimeSource::None has none
+    for (int source = static_cast<int>(TimeSource::Exif);
+         source <= static_cast<int>(TimeSource::NewestInside); ++source)
+        names.push_back(SourceName(static_cast<TimeSource>(source)));
+    return names;
+}
+
 std::vector<std::wstring> PreviewColumns() {
     std::vector<std::wstring> titles(1, LoadText(IDS_COLUMN_ITEM));
     for (int stamp : PreviewStampOrder) {
@@ -285,6 +320,8 @@ std::vector<std::wstring> PreviewColumns() {
             titles.push_back(title);
         }
     }
+    if (ShowsSource())
+        titles.push_back(LoadText(IDS_COLUMN_SOURCE));
     return titles;
 }
 

@@ -6,8 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/time_rule.h"
+
 // Modal over owner; IDC_PREVIEW_APPLY when the user chose Apply, IDCANCEL otherwise.
 INT_PTR ShowPreview(HWND owner);
 INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The column titles: the item, then for each stamp in use its time now and its new time.
+// The column titles: the item, then for each stamp in use its time now and its new time, then
+// where the new time came from for the rules that find one.
 std::vector<std::wstring> PreviewColumns();
+// The name of a time's source in the user's language; the names of all in TimeSource's order.
+const wchar_t *SourceName(TimeSource source);
+std::vector<std::wstring> SourceNames();

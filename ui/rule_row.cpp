@@ -3,7 +3,9 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/time_rule.h"
+#include "engine/saved_times.h"
 #include "res/resource.h"
+#include "ui/list_choice.h"
 
 namespace {
 
@@ -27,22 +29,33 @@ int64_t ShiftOf(const ShiftedPicker &picker) {
     return time.Loaded(&loaded) ? PickerShift(time.Moment(), loaded) : 0;
 }
 
+// The rules' names, in the order of TimeRule.
+const UINT ruleNames[TimeRules] = {
+    IDS_RULE_SET,        IDS_RULE_SHIFT,     IDS_RULE_COPY_MODIFIED, IDS_RULE_COPY_CREATED,
+    IDS_RULE_DATE_TAKEN, IDS_RULE_NAME_DATE, IDS_RULE_NEWEST,        IDS_RULE_SAVED_LIST};
+
 } // namespace
 
 void InitRuleRow(HWND dialog) {
     const HWND list = GetDlgItem(dialog, IDC_RULE);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    for (int rule = 0; rule < TimeRules; ++rule)
-        SendMessageW(list, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(LoadText(IDS_RULE_SET + rule)));
+    for (UINT name : ruleNames)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LoadText(name)));
     SendMessageW(list, CB_SETCURSEL, RuleSetDates, 0);
     jobContext.timeRule = RuleSetDates;
+    savedTimes.Clear();
     ShowShifts(dialog);
 }
 
 void OnRuleChanged(HWND dialog) {
     const LRESULT chosen = SendDlgItemMessageW(dialog, IDC_RULE, CB_GETCURSEL, 0, 0);
-    jobContext.timeRule = chosen >= 0 && chosen < TimeRules ? static_cast<int32_t>(chosen) : 0;
+    int32_t rule = chosen >= 0 && chosen < TimeRules ? static_cast<int32_t>(chosen) : 0;
+    // The list is asked for at once; without one the rule stays as it was.
+    if (rule == RuleSavedList && !ChooseSavedList(dialog)) {
+        rule = jobContext.timeRule;
+        SendDlgItemMessageW(dialog, IDC_RULE, CB_SETCURSEL, rule, 0);
+    }
+    jobContext.timeRule = rule;
     ShowShifts(dialog);
 }
 

@@ -22,8 +22,9 @@ void ShowRuleResult() {
                processedFiles + processedFolders);
     if (RuleNeedsItemDate(jobContext.timeRule)) {
         const size_t length = lstrlenW(text);
-        FormatText(text + length, StatusCapacity - length, LoadText(IDS_STATUS_NO_DATE),
-                   undatedItems.load());
+        const UINT format =
+            jobContext.timeRule == RuleSavedList ? IDS_NOT_IN_LIST_COUNT : IDS_STATUS_NO_DATE;
+        FormatText(text + length, StatusCapacity - length, LoadText(format), undatedItems.load());
     }
     SetDlgItemTextW(jobContext.dialog, IDC_STATUS, text);
 }

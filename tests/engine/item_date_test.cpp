@@ -51,7 +51,14 @@ class ItemDateTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(RunsInWarsawTime()); }
     DWORD ReadDate(const std::wstring &name, FILETIME *utc, bool *found) {
-        return ReadItemDateTaken(Native(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL, utc, found);
+        ItemTimes times = {};
+        ReadTimes(dir / name, &times);
+        FoundTime taken;
+        const DWORD code = ReadItemDateTaken(Native(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL,
+                                             times.accessed, &taken);
+        *utc = taken.utc;
+        *found = taken.found;
+        return code;
     }
     TempDir dir;
 };
@@ -181,10 +188,11 @@ TEST_F(ItemDateTest, NamesGiveLocalTimeByTheRulesOfTheirDate) {
         {L"holiday.jpg", false, {}},
     };
     for (const auto &c : cases) {
-        FILETIME utc = {};
-        ASSERT_EQ(c.found, NameDateOf(c.name, &utc));
+        FoundTime found;
+        ASSERT_EQ(c.found, NameDateOf(c.name, &found));
         if (c.found) {
-            EXPECT_EQ(Ticks(c.utc), Ticks(utc));
+            EXPECT_EQ(Ticks(c.utc), Ticks(found.utc));
+            EXPECT_EQ(TimeSource::FileName, found.source);
         }
     }
 }

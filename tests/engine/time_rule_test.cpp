@@ -57,7 +57,7 @@ TEST(TimeRuleShift, AnHourFieldMovedByOneIsAnHourOfElapsedTimeAlsoAroundEitherCh
         const int64_t shift = ShiftTo(c.loaded, c.picker);
         EXPECT_EQ(c.shift, shift) << Ticks(c.loaded);
         RuleChoice choice;
-        choice.rule = RuleShift;
+        choice.SetRule(RuleShift);
         choice.use[StampIndexWritten] = true;
         choice.shift[StampIndexWritten] = shift;
         // Items of January and of July both move by exactly that.
@@ -96,7 +96,7 @@ TEST(TimeRuleCopy, EachCheckedStampGetsTheItemsOwnOtherStampFromBefore) {
     };
     for (const auto &c : cases) {
         RuleChoice choice;
-        choice.rule = c.rule;
+        choice.SetRule(c.rule);
         choice.use[0] = choice.use[1] = choice.use[2] = true;
         const RulePlan plan = PlanItem(choice, current);
         for (int stamp = 0; stamp < StampKinds; ++stamp) {
@@ -111,11 +111,11 @@ TEST(TimeRuleCopy, EachCheckedStampGetsTheItemsOwnOtherStampFromBefore) {
 TEST(TimeRuleChanges, AStampThatKeepsItsValueIsMarkedUnchanged) {
     const FILETIME current[StampKinds] = {FromTicks(500), FromTicks(500), FromTicks(700)};
     RuleChoice choice;
-    choice.rule = RuleCopyModified;
+    choice.SetRule(RuleCopyModified);
     choice.use[StampIndexCreated] = choice.use[StampIndexAccessed] = true;
     RulePlan plan = PlanItem(choice, current);
     EXPECT_TRUE(plan.changes[StampIndexCreated]);
-    choice.rule = RuleSetDates;
+    choice.SetRule(RuleSetDates);
     choice.fixed[StampIndexCreated] = FromTicks(500);
     choice.fixed[StampIndexAccessed] = FromTicks(501);
     plan = PlanItem(choice, current);
@@ -141,7 +141,7 @@ TEST(TimeRuleShift, AShiftToATimeAFileTimeCannotHoldIsRefusedWhole) {
     };
     for (const auto &c : cases) {
         RuleChoice choice;
-        choice.rule = RuleShift;
+        choice.SetRule(RuleShift);
         choice.use[StampIndexCreated] = choice.use[StampIndexWritten] = true;
         choice.shift[StampIndexWritten] = c.shift;
         const FILETIME current[StampKinds] = {FromTicks(1), FromTicks(1), FromTicks(c.from)};

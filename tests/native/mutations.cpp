@@ -8,6 +8,7 @@
 
 #include "readers/date_taken.h"
 #include "readers/export_json.h"
+#include "readers/saved_list.h"
 #include "samples.h"
 
 namespace {
@@ -112,6 +113,28 @@ int main(int argc, char **argv) {
                 std::printf("FAILED: a mutation of JSON %s (%zu bytes read, out of range %d)\n",
                             sample.name.c_str(), reader.bytesRead, int(reader.outOfRange));
         }
+    }
+    // Saved lists: damaged bytes, quotes and separators anywhere.
+    const std::string list = "\xEF\xBB\xBFItem;Created (now);Created (new)\r\n"
+                             "\"a;\"\"b\"\"\";2023-10-29T02:30:00.1234567+01:00;x\r\n"
+                             "c.jpg;2024-01-31T23:59:59Z;(out of range)\r\n";
+    ListColumns columns;
+    columns.now[0] = {L"Created (now)"};
+    for (int i = 0; i < perFile; ++i) {
+        Bytes bytes(list.begin(), list.end());
+        for (int n = 1 + int(random() % 3); n > 0; --n)
+            MutateJson(&bytes, random);
+        MemoryReader reader(bytes);
+        std::vector<ListEntry> entries;
+        ListProblem problem;
+        const bool read = ReadSavedList(reader, columns, &entries, &problem);
+        ++runs;
+        bool bad = reader.outOfRange || (read != (problem.error == ListError::None)) ||
+                   (!read && !entries.empty());
+        for (const ListEntry &entry : entries)
+            bad = bad || (entry.has[0] && !IsValidCivilTime(entry.now[0].time, 1601, 9999));
+        if (bad && ++failures <= 10)
+            std::printf("FAILED: a mutation of the saved list (line %u)\n", problem.line);
     }
     double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -75,6 +75,33 @@ const std::map<int, std::wstring> polishStrings = {
     {69, L"Pliki CSV (*.csv)|*.csv|Wszystkie pliki (*.*)|*.*|"},
     {70, L"podglad.csv"},
     {71, L"Nie udało się zapisać listy."},
+    {72, L"(poza zakresem)"},
+    {73, L", poza zakresem: %u"},
+    {74, L"Najnowszy plik w środku"},
+    {75, L"Z zapisanej listy..."},
+    {76, L"Źródło"},
+    {77, L"EXIF"},
+    {78, L"IPTC"},
+    {79, L"XMP"},
+    {80, L"plik XMP obok"},
+    {81, L"JSON eksportu"},
+    {82, L"nagłówek filmu"},
+    {83, L"nazwa pliku"},
+    {84, L"zapisana lista"},
+    {85, L"najnowszy plik w środku"},
+    {86, L"(brak na liście)"},
+    {87, L", spoza listy: %u"},
+    {88, L", pozycji listy bez elementu: %u"},
+    {89, L"Czasy z zapisanej listy"},
+    {90, L"Nie udało się odczytać listy %s."},
+    {91, L"Wiersz %u listy %s jest nieprawidłowy: %s."},
+    {92, L"plik jest większy, niż może być lista"},
+    {93, L"to nie jest tekst UTF-8"},
+    {94, L"pierwszy wiersz nie nazywa żadnej kolumny czasu obecnego"},
+    {95, L"pole w cudzysłowie nie ma końca"},
+    {96, L"ma %u pól, a pierwszy wiersz %u"},
+    {97, L"nie nazywa żadnego elementu"},
+    {98, L"„%s” nie jest czasem w postaci 2024-01-31T23:59:59+01:00"},
 };
 
 const std::map<int, std::wstring> chineseStrings = {
@@ -130,6 +157,33 @@ const std::map<int, std::wstring> chineseStrings = {
     {69, L"CSV 文件 (*.csv)|*.csv|所有文件 (*.*)|*.*|"},
     {70, L"预览.csv"},
     {71, L"无法保存列表。"},
+    {72, L"（超出范围）"},
+    {73, L"，超出范围：%u"},
+    {74, L"文件夹内最新的文件"},
+    {75, L"来自已保存的列表..."},
+    {76, L"来源"},
+    {77, L"EXIF"},
+    {78, L"IPTC"},
+    {79, L"XMP"},
+    {80, L"XMP 附属文件"},
+    {81, L"导出 JSON"},
+    {82, L"影片标头"},
+    {83, L"文件名"},
+    {84, L"已保存的列表"},
+    {85, L"内部最新的文件"},
+    {86, L"（不在列表中）"},
+    {87, L"，不在列表中：%u"},
+    {88, L"，找不到项目的列表行：%u"},
+    {89, L"来自已保存列表的时间"},
+    {90, L"无法读取列表 %s。"},
+    {91, L"第 %u 行（列表 %s）无效：%s。"},
+    {92, L"文件太大，不可能是列表"},
+    {93, L"不是 UTF-8 文本"},
+    {94, L"第一行没有列出任何当前时间列"},
+    {95, L"带引号的字段没有结束"},
+    {96, L"有 %u 个字段，而第一行有 %u 个"},
+    {97, L"没有指明任何项目"},
+    {98, L"“%s”不是 2024-01-31T23:59:59+01:00 形式的时间"},
 };
 
 const std::map<int, std::wstring> englishStrings = {
@@ -187,6 +241,33 @@ const std::map<int, std::wstring> englishStrings = {
     {69, L"CSV files (*.csv)|*.csv|All files (*.*)|*.*|"},
     {70, L"preview.csv"},
     {71, L"The list could not be saved."},
+    {72, L"(out of range)"},
+    {73, L", out of range: %u"},
+    {74, L"Newest item inside"},
+    {75, L"Times from a saved list..."},
+    {76, L"Source"},
+    {77, L"EXIF"},
+    {78, L"IPTC"},
+    {79, L"XMP"},
+    {80, L"XMP sidecar"},
+    {81, L"export JSON"},
+    {82, L"movie header"},
+    {83, L"file name"},
+    {84, L"saved list"},
+    {85, L"newest item inside"},
+    {86, L"(not in the list)"},
+    {87, L", not in the list: %u"},
+    {88, L", list lines without their item: %u"},
+    {89, L"Times from a saved list"},
+    {90, L"The list %s could not be read."},
+    {91, L"Line %u of the list %s cannot be taken: %s."},
+    {92, L"the file is bigger than a list can be"},
+    {93, L"it is not UTF-8 text"},
+    {94, L"the first line names no column of times now"},
+    {95, L"a quoted field does not end"},
+    {96, L"it has %u fields where the first line has %u"},
+    {97, L"it names no item"},
+    {98, L"\"%s\" is no time like 2024-01-31T23:59:59+01:00"},
 };
 
 std::vector<LANGID> SortedDescending(std::vector<LANGID> languages) {
@@ -230,13 +311,13 @@ TEST_F(ProgramStrings, EnTableHoldsExactlyTheProgramsTexts) {
 
 TEST_F(ProgramStrings, OnlyPolishZhAndEnCarryStrings) {
     ASSERT_TRUE(image.Loaded());
-    // Blocks 1 to 5 hold identifiers 0 to 79; no further block exists.
-    for (int block = 1; block <= 5; ++block) {
+    // Blocks 1 to 7 hold identifiers 0 to 111; no further block exists.
+    for (int block = 1; block <= 7; ++block) {
         const auto languages = image.Languages(RT_STRING, MAKEINTRESOURCEW(block));
         EXPECT_EQ((std::vector<LANGID>{Polish, English, Chinese}), SortedDescending(languages))
             << block;
     }
-    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(6)).empty());
+    EXPECT_TRUE(image.Languages(RT_STRING, MAKEINTRESOURCEW(8)).empty());
 }
 
 // The texts that the program fills: the same placeholders in the same order, and nothing else

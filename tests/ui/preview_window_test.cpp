@@ -10,6 +10,7 @@
 
 #include "app/job_context.h"
 #include "engine/preview.h"
+#include "engine/time_rule.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
 #include "ui/preview_dialog.h"
@@ -80,6 +81,26 @@ TEST_F(PreviewWindow, OnAMonitorOfAnotherScaleItsMarginsAndSmallestSizeScaleToo)
     EXPECT_EQ(2 * before.cx, Smallest().cx);
     EXPECT_EQ(2 * before.cy, Smallest().cy);
     EXPECT_EQ(2 * marginBefore, margin()) << "the list's margin kept its pixels";
+}
+
+TEST_F(PreviewWindow, ARuleThatFindsTimesShowsWhereEachCameFrom) {
+    DestroyWindow(window);
+    previewList.Begin(1u << StampIndexWritten, RuleDateTaken);
+    RulePlan plan;
+    plan.source = TimeSource::ExportJson;
+    const FILETIME now[StampKinds] = {};
+    previewList.Add(L"taken.jpg", 9, now, plan, false);
+    window = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_PREVIEW), nullptr,
+                                PreviewDialogProc, 0);
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETHEADER, 0, 0));
+    ASSERT_EQ(4, SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) << "item, now, new, source";
+    wchar_t text[64] = {};
+    LVITEMW item = {};
+    item.iSubItem = 3;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(List(), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(SourceName(TimeSource::ExportJson)), text);
 }
 
 } // namespace

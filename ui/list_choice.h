@@ -1,0 +1,14 @@
+#pragma once
+// The rule that puts times back from a saved list: choosing it asks for the list at once.
+#include <windows.h>
+
+#include "readers/saved_list.h"
+
+// Asks for a list file and loads it for the passes to come. False when the user chose none or
+// the list cannot be read or a line of it cannot be taken (then a message said what is wrong and
+// where, and nothing of that list is kept).
+bool ChooseSavedList(HWND dialog);
+// The titles that name each stamp's time now in a list saved in any of the program's languages.
+ListColumns KnownListColumns();
+// What is wrong with a list, in words: the line and why it cannot be taken.
+std::wstring ListProblemText(const wchar_t *path, const ListProblem &problem);
