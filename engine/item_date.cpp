@@ -1,6 +1,8 @@
 #include "engine/item_date.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app/handles.h"
 #include "engine/paths.h"
@@ -43,12 +45,14 @@ bool SameTime(const FILETIME &a, const FILETIME &b) {
 bool FileByteReader::ReadFileAt(uint64_t offset, void *buffer, size_t size, DWORD *read) {
     if (offset > static_cast<uint64_t>(INT64_MAX) || size > MAXDWORD)
         return false;
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
+    // A read at an offset: one call, no seek before it.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     ++fileReads_;
     *read = 0;
-    return SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) &&
-           ReadFile(file_, buffer, static_cast<DWORD>(size), read, nullptr);
+    return ReadFile(file_, buffer, static_cast<DWORD>(size), read, &at) ||
+           GetLastError() == ERROR_HANDLE_EOF;
 }
 
 bool FileByteReader::Read(uint64_t offset, void *buffer, size_t size) {
@@ -149,17 +153,17 @@ bool Found(const DateTaken &taken, FoundTime *found) {
 // the time the file had.
 void PutBackAccess(HANDLE file, const FILETIME &before) {
     FILETIME after;
-    if (GetFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
-        SetFileTime(file, nullptr, &before, nullptr);
+    if (stampCalls.getFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
+        stampCalls.setFileTime(file, nullptr, &before, nullptr);
 }
 
 // Reads a sidecar through read, keeping its last-access time.
 template <typename Read> bool ReadSidecar(const std::wstring &path, Read read) {
     TimesHandle file(path.c_str(), FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_NORMAL, true);
     FILETIME before;
-    if (!file.Valid() || !GetFileTime(file.Get(), nullptr, &before, nullptr))
+    if (!file.Valid() || !stampCalls.getFileTime(file.Get(), nullptr, &before, nullptr))
         return false;
-    SetFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
+    stampCalls.setFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
     FileByteReader reader(file.Get());
     const bool found = read(reader);
     PutBackAccess(file.Get(), before);
@@ -168,16 +172,17 @@ template <typename Read> bool ReadSidecar(const std::wstring &path, Read read) {
 
 } // namespace
 
-bool ReadDateTakenFrom(HANDLE file, const FILETIME &before, bool accessWritten, FoundTime *found) {
+bool ReadDateTakenFrom(HANDLE file, bool accessWritten, FoundTime *found) {
     *found = FoundTime();
     if (!accessWritten)
-        SetFileTime(file, nullptr, &NoAccessUpdates, nullptr);
+        stampCalls.setFileTime(file, nullptr, &NoAccessUpdates, nullptr);
     FileByteReader reader(file);
     DateTaken taken;
-    const bool dated = ReadDateTaken(reader, &taken) && Found(taken, found);
-    if (!(accessWritten && dated))
-        PutBackAccess(file, before);
-    return dated;
+    return ReadDateTaken(reader, &taken) && Found(taken, found);
+}
+
+void PutBackAccessTime(HANDLE file, const FILETIME &before) {
+    PutBackAccess(file, before);
 }
 
 DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, const FILETIME &accessed,
@@ -188,14 +193,15 @@ DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, const FILETIME &a
     TimesHandle file(path, attributes, FILE_ATTRIBUTE_NORMAL, true);
     if (!file.Valid())
         return file.Error();
-    ReadDateTakenFrom(file.Get(), accessed, false, found);
+    ReadDateTakenFrom(file.Get(), false, found);
+    PutBackAccess(file.Get(), accessed);
     return ERROR_SUCCESS;
 }
 
 bool SidecarDate(const std::wstring &folder, const FolderIndex &names, const std::wstring &name,
                  FoundTime *found) {
     *found = FoundTime();
-    if (IsSidecarName(name))
+    if (!names.HasSidecars() || IsSidecarName(name))
         return false;
     for (const std::wstring &sidecar : XmpSidecarCandidates(name, names)) {
         DateTaken taken;
@@ -204,20 +210,33 @@ bool SidecarDate(const std::wstring &folder, const FolderIndex &names, const std
             Found(taken, found))
             return true;
     }
-    for (const std::wstring &sidecar : ExportJsonCandidates(name, names)) {
+    // A JSON whose title is another item's belongs to that item, however its name reads.
+    std::vector<std::wstring> tried;
+    const auto dated = [&](const std::wstring &sidecar) {
+        if (std::find(tried.begin(), tried.end(), sidecar) != tried.end())
+            return false;
+        tried.push_back(sidecar);
         ExportJson json;
-        // A JSON whose title is another item's belongs to that item, however its name reads.
-        if (ReadSidecar(JoinPath(folder.c_str(), sidecar.c_str()),
-                        [&](ByteReader &reader) {
-                            return ReadExportJson(reader, &json) && json.hasTaken &&
-                                   ExportTitleMatches(json.title, name);
-                        }) &&
-            UnixSecondsToFileTime(json.takenSeconds, &found->utc)) {
-            found->found = true;
-            found->source = TimeSource::ExportJson;
+        if (!ReadSidecar(JoinPath(folder.c_str(), sidecar.c_str()),
+                         [&](ByteReader &reader) {
+                             return ReadExportJson(reader, &json) && json.hasTaken &&
+                                    ExportTitleMatches(json.title, name);
+                         }) ||
+            !UnixSecondsToFileTime(json.takenSeconds, &found->utc))
+            return false;
+        found->found = true;
+        found->source = TimeSource::ExportJson;
+        return true;
+    };
+    // Most items have their JSON under the name the export's rule gives it: that is looked for
+    // first, and all the other names only where it is not there or is another item's.
+    for (const std::wstring &first : ExportJsonFirstNames(name))
+        if (const std::wstring *listed = names.Find(first))
+            if (dated(*listed))
+                return true;
+    for (const std::wstring &sidecar : ExportJsonCandidates(name, names))
+        if (dated(sidecar))
             return true;
-        }
-    }
     return false;
 }
 

@@ -48,10 +48,12 @@ bool UnixSecondsToFileTime(int64_t seconds, FILETIME *utc);
 TimeSource SourceOf(DateSource source);
 
 // The moment the file open as `file` (for reading its content and changing its times) was taken,
-// by its content alone. before is the access time the file had: reading may move it, and it is
-// put back, unless accessWritten says that an apply writes the access time of a dated file
-// anyway (then only a file without a date gets it back).
-bool ReadDateTakenFrom(HANDLE file, const FILETIME &before, bool accessWritten, FoundTime *found);
+// by its content alone. Reading may move its access time: unless accessWritten says that the
+// caller writes it anyway, the system is asked not to. Nothing is put back here (see
+// PutBackAccessTime).
+bool ReadDateTakenFrom(HANDLE file, bool accessWritten, FoundTime *found);
+// Puts back the access time a file had before its content was read, where that moved it.
+void PutBackAccessTime(HANDLE file, const FILETIME &before);
 // The same for the file at path (extended-length form), whose attributes and access time the walk
 // found, opened the way stamping opens it (a read-only item that the system will not open for its
 // attributes takes the writable route). Returns the error of the open when the file cannot be

@@ -9,7 +9,7 @@
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
 
-StampCalls stampCalls = {SetFileTime, SetFileAttributesW, CreateFileW};
+StampCalls stampCalls = {SetFileTime, GetFileTime, SetFileAttributesW, CreateFileW};
 
 namespace {
 
@@ -40,7 +40,7 @@ void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before
     uint32_t stamps = 0;
     if (set.created)
         stamps |= StampCreated;
-    if (set.accessed != &KeepUnchanged)
+    if (set.accessed != &KeepUnchanged && !set.accessPutBack)
         stamps |= StampAccessed;
     if (set.written)
         stamps |= StampWritten;
@@ -55,7 +55,7 @@ void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before
 // times and access dates on FAT). Where it cannot be read, what was asked for.
 ItemStamps ReadBack(HANDLE item, const ItemStamps &before, const StampArguments &set) {
     ItemStamps after = before;
-    if (GetFileTime(item, &after.created, &after.accessed, &after.written))
+    if (stampCalls.getFileTime(item, &after.created, &after.accessed, &after.written))
         return after;
     after = before;
     if (set.created)
@@ -197,7 +197,7 @@ DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
     // still stamped, but cannot be undone.
     const bool recording = undoHistory.Recording();
     ItemStamps before = known ? *known : ItemStamps{};
-    const bool readBefore = recording && (known || GetFileTime(item, &before.created,
+    const bool readBefore = recording && (known || stampCalls.getFileTime(item, &before.created,
                                                                &before.accessed, &before.written));
     const bool set = stampCalls.setFileTime(item, arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;

@@ -15,6 +15,9 @@ struct StampArguments {
     const FILETIME *created;
     const FILETIME *accessed;
     const FILETIME *written;
+    // accessed is the item's own access time put back (reading its content moved it), not a
+    // stamp the user asked for: undo leaves it alone.
+    bool accessPutBack = false;
 };
 extern const FILETIME KeepUnchanged;
 StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useAccessed,
@@ -43,10 +46,12 @@ class StampTimes {
     Stamp created_, modified_, accessed_;
 };
 
-// The calls that open and change an item, replaceable so that a test can make one refuse (as a
-// share may refuse to open a read-only item for its attributes).
+// The calls that open an item and read and change its times, replaceable so that a test can make
+// one refuse (as a share may refuse to open a read-only item for its attributes) and a benchmark
+// can count them.
 struct StampCalls {
     BOOL(WINAPI *setFileTime)(HANDLE, const FILETIME *, const FILETIME *, const FILETIME *);
+    BOOL(WINAPI *getFileTime)(HANDLE, FILETIME *, FILETIME *, FILETIME *);
     BOOL(WINAPI *setAttributes)(LPCWSTR, DWORD);
     HANDLE(WINAPI *createFile)
     (LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);

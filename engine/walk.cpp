@@ -161,8 +161,7 @@ DWORD FindTimes(WalkPass &pass, size_t length, const ItemLook &look, ItemFound *
         IsSidecarName(look.entry.cFileName))
         return ERROR_SUCCESS;
     if (look.content) {
-        ReadDateTakenFrom(look.content, look.entry.ftLastAccessTime,
-                          pass.rule.use[StampIndexAccessed], &found->taken);
+        ReadDateTakenFrom(look.content, pass.rule.use[StampIndexAccessed], &found->taken);
     } else {
         const DWORD code =
             ReadItemDateTaken(pass.path, attributes, look.entry.ftLastAccessTime, &found->taken);
@@ -196,8 +195,14 @@ DWORD StampWithPlan(const RulePlan &plan, HANDLE item, const wchar_t *path, DWOR
         return ErrorShiftOutOfRange;
     if (plan.noDate)
         ++undatedItems;
+    StampArguments arguments = PlanArguments(plan);
+    if (before && !plan.write[StampIndexAccessed]) {
+        // Its content was read: the access time that may have moved goes back with the stamp.
+        arguments.accessed = &before->accessed;
+        arguments.accessPutBack = true;
+    }
     const DWORD code = plan.Writes() && item
-                           ? StampOpenItem(item, path, attributes, PlanArguments(plan), before)
+                           ? StampOpenItem(item, path, attributes, arguments, before)
                            : ERROR_SUCCESS;
     if (code == ERROR_SUCCESS && plan.Changes())
         ++changedItems;
@@ -227,6 +232,9 @@ DWORD StampPlanned(WalkPass &pass, size_t length, const ItemLook &look,
         const ItemStamps before = {now[StampIndexCreated], now[StampIndexAccessed],
                                    now[StampIndexWritten]};
         const DWORD code = StampWithPlan(plan, item.Get(), pass.path, attributes, &before);
+        // What is not stamped gets back the access time the read may have moved.
+        if (!plan.Writes() || plan.outOfRange || code != ERROR_SUCCESS)
+            PutBackAccessTime(item.Get(), before.accessed);
         if (code == ERROR_SUCCESS && plan.write[StampIndexWritten])
             *written = plan.value[StampIndexWritten];
         return code;
@@ -446,16 +454,16 @@ Step WalkFolders(WalkPass &pass, size_t length, Newest *newest) {
 class KeptAccessTime {
   public:
     explicit KeptAccessTime(const wchar_t *folder)
-        : folder_(CreateFileW(folder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+        : folder_(stampCalls.createFile(folder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
-        known_ = folder_ && GetFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
+        known_ = folder_ && stampCalls.getFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
     }
     ~KeptAccessTime() {
         FILETIME now;
-        if (known_ && GetFileTime(folder_.Get(), nullptr, &now, nullptr) &&
+        if (known_ && stampCalls.getFileTime(folder_.Get(), nullptr, &now, nullptr) &&
             CompareFileTime(&now, &accessed_) != 0)
-            SetFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
+            stampCalls.setFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
     }
     KeptAccessTime(const KeptAccessTime &) = delete;
     KeptAccessTime &operator=(const KeptAccessTime &) = delete;

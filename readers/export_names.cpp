@@ -155,11 +155,13 @@ std::vector<Variant> Variants(const std::wstring &name) {
 std::vector<std::wstring> EditedOriginals(const std::wstring &name) {
     Parts p = Split(name);
     std::vector<std::wstring> originals;
+    const std::wstring base = FoldName(p.base);
+    const bool clipped = IsClippedBase(p);
     for (const wchar_t *word : EditedWords) {
-        std::wstring w = word;
+        const std::wstring w = FoldName(word);
         for (size_t n = w.size(); n >= 1; --n)
-            if ((n == w.size() || IsClippedBase(p)) && p.base.size() > n &&
-                EndsWith(p.base, w.substr(0, n)))
+            if ((n == w.size() || clipped) && base.size() > n &&
+                base.compare(base.size() - n, n, w, 0, n) == 0)
                 originals.push_back(p.base.substr(0, p.base.size() - n) + p.extension);
     }
     return originals;
@@ -208,11 +210,23 @@ std::wstring FoldName(const std::wstring &name) {
 
 void FolderIndex::Add(const std::wstring &name) {
     names_.emplace(FoldName(name), name); // of names equal without case, the first stays
+    sidecars_ += IsSidecarName(name);
 }
 
 const std::wstring *FolderIndex::Find(const std::wstring &name) const {
     auto found = names_.find(FoldName(name));
     return found == names_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::wstring> ExportJsonFirstNames(const std::wstring &mediaName) {
+    std::vector<std::wstring> names;
+    if (mediaName.empty() || IsSidecarName(mediaName))
+        return names;
+    for (const std::wstring &clip : Clips(mediaName + Supplement, JsonNameUnits))
+        names.push_back(clip + Json);
+    for (const std::wstring &clip : Clips(mediaName, JsonNameUnits))
+        names.push_back(clip + Json);
+    return names;
 }
 
 std::vector<std::wstring> ExportJsonCandidates(const std::wstring &mediaName,
@@ -239,6 +253,8 @@ std::vector<std::wstring> ExportJsonCandidates(const std::wstring &mediaName,
 bool ExportTitleMatches(const std::wstring &title, const std::wstring &mediaName) {
     if (title.empty() || mediaName.empty() || IsSidecarName(mediaName))
         return false;
+    if (Same(title, mediaName))
+        return true; // the item itself, as most are
     // The item of this title and its edited copies, as the export names them before numbering.
     Parts t = Split(title);
     std::vector<std::wstring> originals = {title};

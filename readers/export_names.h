@@ -19,15 +19,21 @@ class FolderIndex {
     void Add(const std::wstring &name);
     // The name as listed that equals this one without case, or null.
     const std::wstring *Find(const std::wstring &name) const;
+    // Whether any name is a sidecar's: without one no item needs its candidates looked up.
+    bool HasSidecars() const { return sidecars_ > 0; }
 
   private:
     std::unordered_map<std::wstring, std::wstring> names_; // folded -> as listed
+    size_t sidecars_ = 0;
 };
 
 // The listed JSON files that may belong to this item, best first. None for a sidecar itself.
 std::vector<std::wstring> ExportJsonCandidates(const std::wstring &mediaName,
                                                const FolderIndex &folder);
 
+// The names an item's own JSON has where the export named it by its rule, unnumbered: the names
+// most items find theirs under, to look for before all the others (unlisted ones included).
+std::vector<std::wstring> ExportJsonFirstNames(const std::wstring &mediaName);
 // Whether a JSON file whose title is this belongs to this item: the item itself, as the export
 // names it (clipped, numbered), an edited copy of it, or its motion video.
 bool ExportTitleMatches(const std::wstring &title, const std::wstring &mediaName);
