@@ -197,8 +197,9 @@ DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
     // still stamped, but cannot be undone.
     const bool recording = undoHistory.Recording();
     ItemStamps before = known ? *known : ItemStamps{};
-    const bool readBefore = recording && (known || stampCalls.getFileTime(item, &before.created,
-                                                               &before.accessed, &before.written));
+    const bool readBefore =
+        recording &&
+        (known || stampCalls.getFileTime(item, &before.created, &before.accessed, &before.written));
     const bool set = stampCalls.setFileTime(item, arguments.created, arguments.accessed,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();

@@ -455,8 +455,9 @@ class KeptAccessTime {
   public:
     explicit KeptAccessTime(const wchar_t *folder)
         : folder_(stampCalls.createFile(folder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr)) {
         known_ = folder_ && stampCalls.getFileTime(folder_.Get(), nullptr, &accessed_, nullptr);
     }
     ~KeptAccessTime() {
