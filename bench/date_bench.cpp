@@ -16,7 +16,7 @@
 #include "app/text.h"
 #include "bench/bench_support.h"
 #include "engine/item_date.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/list_file.h"
 #include "engine/preview.h"
 #include "engine/saved_times.h"

@@ -11,7 +11,7 @@
 #include "app/job_context.h"
 #include "bench/bench_support.h"
 #include "app/text.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/preview.h"
 #include "engine/time_rule.h"
 #include "engine/undo.h"

@@ -4,8 +4,8 @@
 
 #include "app/handles.h"
 #include "app/text.h"
-#include "engine/job.h"
-#include "engine/prompt.h"
+#include "ui/job_controller.h"
+#include "ui/prompt.h"
 #include "ui/main_dialog.h"
 #include "ui/target.h"
 

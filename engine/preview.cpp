@@ -4,8 +4,6 @@
 
 #include "app/text.h"
 
-PreviewList previewList;
-
 void PreviewList::Begin(uint8_t stamps, TimeRule rule) {
     Clear();
     stamps_ = stamps;

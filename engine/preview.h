@@ -90,6 +90,3 @@ wchar_t ListSeparator();
 // The list as a spreadsheet opens it: UTF-8 with a byte-order mark, the header, then one line
 // per item: its path, then for each stamp in use its time now and its new time.
 std::string PreviewCsv(const PreviewList &list, const ListTexts &texts);
-
-// Written by the walk of a preview pass, read by the dialog only while no pass runs.
-extern PreviewList previewList;

@@ -6,8 +6,6 @@
 #include "engine/item_date.h"
 #include "engine/paths.h"
 
-SavedTimes savedTimes;
-
 std::wstring SavedTimes::Key(const wchar_t *path, size_t length) {
     std::wstring key(path, length);
     for (wchar_t &c : key)

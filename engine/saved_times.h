@@ -39,6 +39,3 @@ class SavedTimes {
     std::vector<uint8_t> matched_;
     std::unordered_map<std::wstring, uint32_t> index_;
 };
-
-// Written by the dialog while no pass runs, read by the walk of a pass.
-extern SavedTimes savedTimes;

@@ -4,12 +4,9 @@
 
 #include "app/handles.h"
 #include "app/text.h"
-#include "engine/prompt.h"
 #include "engine/undo.h"
 
 const FILETIME KeepUnchanged = {0xFFFFFFFF, 0xFFFFFFFF};
-
-StampCalls stampCalls = {SetFileTime, GetFileTime, SetFileAttributesW, CreateFileW};
 
 namespace {
 
@@ -25,13 +22,13 @@ UniqueHandle OpenForStamping(const wchar_t *path, DWORD flags, DWORD content) {
 
 // Keeps what the apply pass did to the item at path, below the folder it walks, for undo: the
 // times it had before, and the times it carries now as read back from the item.
-void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before,
-                 const ItemStamps &after, const StampArguments &set) {
-    const UndoRecord *record = undoHistory.Open();
+void RecordStamp(UndoHistory &history, const wchar_t *path, DWORD attributes,
+                 const ItemStamps &before, const ItemStamps &after, const StampArguments &set) {
+    const UndoRecord *record = history.Open();
     const wchar_t *folder = record ? record->Folder() : L"";
     const size_t folderLength = lstrlenW(folder);
     if (folderLength == 0 || StrCmpNW(path, folder, static_cast<int>(folderLength)) != 0) {
-        undoHistory.CountLost();
+        history.CountLost();
         return;
     }
     const wchar_t *relative = path + folderLength;
@@ -48,7 +45,7 @@ void RecordStamp(const wchar_t *path, DWORD attributes, const ItemStamps &before
         stamps |= ItemIsFolder;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         stamps |= ItemIsLink;
-    undoHistory.Add(relative, lstrlenW(relative), before, after, stamps);
+    history.Add(relative, lstrlenW(relative), before, after, stamps);
 }
 
 // What the item carries after SetFileTime: a volume may keep less than it was given (2 s write
@@ -89,34 +86,33 @@ StampArguments PlanArguments(const RulePlan &plan) {
 }
 
 void StampTimes::Fill(RuleChoice *choice) const {
-    const Stamp *stamps[StampKinds] = {&created_, &accessed_, &modified_};
     for (int stamp = 0; stamp < StampKinds; ++stamp) {
-        choice->use[stamp] = stamps[stamp]->use;
-        choice->fixed[stamp] = stamps[stamp]->utc;
+        choice->use[stamp] = stamps_[stamp].use;
+        choice->fixed[stamp] = stamps_[stamp].utc;
     }
 }
 
-void StampTimes::RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time) {
-    stamp->use = use != 0;
-    if (!stamp->use)
+void StampTimes::RefreshOne(Stamp *stamp, const SharedWord *use, const SharedTime *time) {
+    stamp->use = use && *use != 0;
+    if (!stamp->use || !time)
         return;
-    const uint32_t version = time.Version();
+    const uint32_t version = time->Version();
     if (stamp->converted && stamp->version == version)
         return;
-    stamp->utc = time.Moment();
+    stamp->utc = time->Moment();
     stamp->version = version;
     stamp->converted = true;
 }
 
-void StampTimes::Refresh(JobContext *context) {
-    RefreshOne(&created_, context->useCreated, context->timeCreated);
-    RefreshOne(&modified_, context->useModified, context->timeModified);
-    RefreshOne(&accessed_, context->useAccessed, context->timeAccessed);
+void StampTimes::Refresh(const JobDescription &job) {
+    for (int stamp = 0; stamp < StampKinds; ++stamp)
+        RefreshOne(&stamps_[stamp], job.use[stamp], job.time[stamp]);
 }
 
 StampArguments StampTimes::Arguments() const {
-    return ChooseStampArguments(created_.use, modified_.use, accessed_.use, created_.utc,
-                                modified_.utc, accessed_.utc);
+    return ChooseStampArguments(stamps_[StampIndexCreated].use, stamps_[StampIndexWritten].use,
+                                stamps_[StampIndexAccessed].use, stamps_[StampIndexCreated].utc,
+                                stamps_[StampIndexWritten].utc, stamps_[StampIndexAccessed].utc);
 }
 
 size_t JoinItemPath(wchar_t *path, size_t capacity, const wchar_t *folder, const wchar_t *name) {
@@ -145,13 +141,6 @@ DWORD StampOpenFlags(bool applyToFolders, DWORD attributes) {
 
 bool NeedsWritableRoute(DWORD openError, DWORD attributes) {
     return openError == ERROR_ACCESS_DENIED && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
-        return true;
-    jobPhase = PhaseStopped;
-    return false;
 }
 
 bool HoldsContentDate(DWORD attributes) {
@@ -192,10 +181,11 @@ void TimesHandle::Close() {
 }
 
 DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
-                    const StampArguments &arguments, const ItemStamps *known) {
+                    const StampArguments &arguments, UndoHistory *history,
+                    const ItemStamps *known) {
     // The times it carried before, for undoing the apply; an item whose times cannot be read is
     // still stamped, but cannot be undone.
-    const bool recording = undoHistory.Recording();
+    const bool recording = history && history->Recording();
     ItemStamps before = known ? *known : ItemStamps{};
     const bool readBefore =
         recording &&
@@ -204,22 +194,17 @@ DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
                                             arguments.written) != FALSE;
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();
     if (set && readBefore)
-        RecordStamp(path, attributes, before, ReadBack(item, before, arguments), arguments);
+        RecordStamp(*history, path, attributes, before, ReadBack(item, before, arguments),
+                    arguments);
     else if (set && recording)
-        undoHistory.CountLost();
+        history->CountLost();
     return code;
 }
 
 DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
-                   JobContext *context) {
-    TimesHandle item(path, attributes, StampOpenFlags(context->applyToFolders != 0, attributes));
+                   bool applyToFolders, UndoHistory *history) {
+    TimesHandle item(path, attributes, StampOpenFlags(applyToFolders, attributes));
     if (!item.Valid())
         return item.Error();
-    return StampOpenItem(item.Get(), path, attributes, arguments);
-}
-
-bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
-               JobContext *context) {
-    const DWORD code = TryStampItem(path, attributes, arguments, context);
-    return code == ERROR_SUCCESS || ReportStampFailure(path, context, code);
+    return StampOpenItem(item.Get(), path, attributes, arguments, history);
 }

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "app/file_calls.h"
 #include "app/handles.h"
 #include "app/job_context.h"
+#include "engine/job_api.h"
 #include "engine/time_rule.h"
 #include "engine/undo.h"
 
@@ -27,12 +29,12 @@ StampArguments ChooseStampArguments(bool useCreated, bool useModified, bool useA
 StampArguments PlanArguments(const RulePlan &plan);
 
 // The chosen stamps as UTC file times. A walk keeps one and refreshes it before each item: a
-// picker time is converted again only when the picker changed since.
+// time is converted again only when it changed since.
 class StampTimes {
   public:
-    void Refresh(JobContext *context);
+    void Refresh(const JobDescription &job);
     StampArguments Arguments() const;
-    // The stamps in use and the pickers' times, for a rule.
+    // The stamps in use and their fixed times, for a rule.
     void Fill(RuleChoice *choice) const;
 
   private:
@@ -42,38 +44,20 @@ class StampTimes {
         uint32_t version = 0;
         FILETIME utc = {};
     };
-    static void RefreshOne(Stamp *stamp, int32_t use, const SharedTime &time);
-    Stamp created_, modified_, accessed_;
+    static void RefreshOne(Stamp *stamp, const SharedWord *use, const SharedTime *time);
+    Stamp stamps_[StampKinds]; // in SetFileTime's order
 };
-
-// The calls that open an item and read and change its times, replaceable so that a test can make
-// one refuse (as a share may refuse to open a read-only item for its attributes) and a benchmark
-// can count them.
-struct StampCalls {
-    BOOL(WINAPI *setFileTime)(HANDLE, const FILETIME *, const FILETIME *, const FILETIME *);
-    BOOL(WINAPI *getFileTime)(HANDLE, FILETIME *, FILETIME *, FILETIME *);
-    BOOL(WINAPI *setAttributes)(LPCWSTR, DWORD);
-    HANDLE(WINAPI *createFile)
-    (LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-};
-extern StampCalls stampCalls;
 
 // Stamps the item at path (extended-length form) whose attributes the walk found, without asking
-// anything: the code of the step that failed, ERROR_SUCCESS when stamped.
+// anything: the code of the step that failed, ERROR_SUCCESS when stamped. An apply records what
+// it did into the open record of history (null: nothing is recorded).
 DWORD TryStampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
-                   JobContext *context);
+                   bool applyToFolders, UndoHistory *history);
 // The same on an item already open with the rights to read and change its times. known: the
 // times it had before, where they are known already (else they are read from it).
 DWORD StampOpenItem(HANDLE item, const wchar_t *path, DWORD attributes,
-                    const StampArguments &arguments, const ItemStamps *known = nullptr);
-// Stamps the item at path (extended-length form) whose attributes the walk found. Returns false
-// when the user chose to stop the job in the error prompt (jobPhase is then PhaseStopped).
-bool StampItem(const wchar_t *path, DWORD attributes, const StampArguments &arguments,
-               JobContext *context);
-
-// Reports an item that cannot be stamped (the path is shown without its prefix); false when
-// the user chose to stop the job.
-bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code);
+                    const StampArguments &arguments, UndoHistory *history,
+                    const ItemStamps *known = nullptr);
 
 // Joins folder and name behind one backslash into path (capacity characters). Returns the
 // length of the whole path; the path is only usable when that is below capacity (the text in

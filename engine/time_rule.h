@@ -29,6 +29,10 @@ inline bool RuleNeedsItemDate(int32_t rule) {
            rule == RuleSavedList;
 }
 
+// The program's own error: a new time lies outside what a file time can hold. The customer bit
+// keeps it apart from every system code.
+constexpr DWORD ErrorShiftOutOfRange = 0x20000000u | 1;
+
 // The stamps in SetFileTime's order.
 enum StampIndex { StampIndexCreated = 0, StampIndexAccessed = 1, StampIndexWritten = 2 };
 constexpr int StampKinds = 3;

@@ -5,14 +5,7 @@
 
 #include "app/text.h"
 #include "engine/paths.h"
-#include "engine/prompt.h"
 #include "engine/stamp.h"
-#include "engine/walk.h"
-
-UndoHistory undoHistory;
-SharedCount undoRestored{0};
-SharedCount undoSkipped{0};
-SharedWord undoShown{0};
 
 namespace {
 
@@ -195,32 +188,41 @@ size_t UndoHistory::BytesReservedLocked() const {
 
 namespace {
 
-// An item that cannot be restored: the prompt, and on continue it counts as skipped.
-bool SkipAfterFailure(const wchar_t *path, JobContext *context, DWORD code) {
-    if (!ReportStampFailure(path, context, code))
-        return false;
-    ++undoSkipped;
-    return true;
-}
-
 bool IsNotFound(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+void Add(SharedCount *counter) {
+    if (counter)
+        ++*counter;
 }
 
 // One undo pass over the newest record.
 class UndoPass {
   public:
-    UndoPass(JobContext *context, const UndoRecord &record) : context_(context), record_(record) {}
-    // False when the user chose to stop in the error prompt.
+    UndoPass(const JobDescription &job, JobEvents &events, const UndoRecord &record)
+        : job_(job), events_(events), record_(record) {}
+    // False when the pass is to stop.
     bool Item(const UndoEntry &entry);
 
   private:
+    // An item that cannot be restored is reported; going on, it counts as skipped.
+    bool SkipAfterFailure(const wchar_t *path, DWORD code);
     bool UnderGoneFolder(const std::wstring &path) const;
     bool ReportMissing(const std::wstring &path, DWORD code);
-    JobContext *context_;
+    const JobDescription &job_;
+    JobEvents &events_;
     const UndoRecord &record_;
     std::wstring goneFolder_; // a folder of the record found gone, reported once
 };
+
+bool UndoPass::SkipAfterFailure(const wchar_t *path, DWORD code) {
+    Add(job_.counters.failed);
+    if (!events_.ItemFailed(path, code))
+        return false;
+    Add(job_.counters.skipped);
+    return true;
+}
 
 bool UndoPass::UnderGoneFolder(const std::wstring &path) const {
     return !goneFolder_.empty() && path.size() > goneFolder_.size() &&
@@ -240,40 +242,39 @@ bool UndoPass::ReportMissing(const std::wstring &path, DWORD code) {
         gone = folder;
     }
     if (gone.empty())
-        return SkipAfterFailure(path.c_str(), context_, code);
+        return SkipAfterFailure(path.c_str(), code);
     goneFolder_ = gone;
-    return SkipAfterFailure(gone.c_str(), context_, ERROR_PATH_NOT_FOUND);
+    return SkipAfterFailure(gone.c_str(), ERROR_PATH_NOT_FOUND);
 }
 
 // Puts the earlier times back when the item still carries the applied ones.
 bool UndoPass::Item(const UndoEntry &entry) {
     const std::wstring path = JoinPath(record_.Folder(), entry.Path());
     if (path.size() > static_cast<size_t>(PathCapacity - 1))
-        return SkipAfterFailure(path.c_str(), context_, ERROR_FILENAME_EXCED_RANGE);
+        return SkipAfterFailure(path.c_str(), ERROR_FILENAME_EXCED_RANGE);
     if (UnderGoneFolder(path)) {
-        ++undoSkipped;
+        Add(job_.counters.skipped);
         return true;
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
-        return IsNotFound(code) ? ReportMissing(path, code)
-                                : SkipAfterFailure(path.c_str(), context_, code);
+        return IsNotFound(code) ? ReportMissing(path, code) : SkipAfterFailure(path.c_str(), code);
     }
     DWORD flags = (entry.stamps & ItemIsFolder) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
     if (entry.stamps & ItemIsLink)
         flags |= FILE_FLAG_OPEN_REPARSE_POINT;
     TimesHandle item(path.c_str(), attributes, flags);
     if (!item.Valid())
-        return SkipAfterFailure(path.c_str(), context_, item.Error());
+        return SkipAfterFailure(path.c_str(), item.Error());
     ItemStamps now = {};
-    if (!GetFileTime(item.Get(), &now.created, &now.accessed, &now.written)) {
+    if (!stampCalls.getFileTime(item.Get(), &now.created, &now.accessed, &now.written)) {
         const DWORD code = GetLastError();
         item.Close(); // the read-only bit is back before the prompt shows
-        return SkipAfterFailure(path.c_str(), context_, code);
+        return SkipAfterFailure(path.c_str(), code);
     }
     if (!StillCarries(now, entry.applied, entry.stamps)) {
-        ++undoSkipped;
+        Add(job_.counters.skipped);
         return true;
     }
     const StampArguments arguments =
@@ -285,41 +286,37 @@ bool UndoPass::Item(const UndoEntry &entry) {
     const DWORD code = set ? ERROR_SUCCESS : GetLastError();
     item.Close();
     if (!set)
-        return SkipAfterFailure(path.c_str(), context_, code);
-    ++undoRestored;
+        return SkipAfterFailure(path.c_str(), code);
+    Add(job_.counters.restored);
     return true;
 }
 
 } // namespace
 
-DWORD WINAPI UndoThread(void *context) {
-    walkThreadId = GetCurrentThreadId();
-    auto *job = static_cast<JobContext *>(context);
-    bool complete = false;
-    if (const UndoRecord *record = undoHistory.Newest()) {
-        UndoPass pass(job, *record);
-        UndoCursor cursor;
-        complete = true;
-        while (const UndoEntry *entry = record->Next(&cursor)) {
-            if (WalkCancelled()) {
-                complete = false;
-                break;
-            }
-            if (const auto hook = beforeWalkItem.load())
-                hook(entry->Path());
-            if (!pass.Item(*entry)) {
-                complete = false;
-                break;
-            }
-            ++processedFiles;
-            if (ITaskbarList3 *taskbar = taskbarList)
-                taskbar->SetProgressValue(job->dialog, ++progressCount, record->Count());
+void RunUndoPass(const JobDescription &job, JobEvents &events) {
+    UndoHistory *history = job.history;
+    const UndoRecord *record = history ? history->Newest() : nullptr;
+    if (!record)
+        return;
+    UndoPass pass(job, events, *record);
+    UndoCursor cursor;
+    bool complete = true;
+    uint32_t done = 0;
+    while (const UndoEntry *entry = record->Next(&cursor)) {
+        if (events.Cancelled()) {
+            complete = false;
+            break;
         }
+        events.BeforeItem(entry->Path());
+        if (!pass.Item(*entry)) {
+            complete = false;
+            break;
+        }
+        Add(job.counters.processedFiles);
+        events.Progress(++done, record->Count());
     }
     // Undone in full: the apply before is next. A stopped undo keeps the record, so a second one
     // finishes the rest (restored items no longer carry the applied times and are skipped).
-    if (complete && !WalkCancelled())
-        undoHistory.DropNewest();
-    walkThreadId = 0;
-    return 0;
+    if (complete && !events.Cancelled())
+        history->DropNewest();
 }

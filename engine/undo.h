@@ -13,9 +13,7 @@
 
 #include "app/handles.h"
 #include "app/job_context.h"
-
-// The applyMode of an undo request: one pass that restores the newest record's items.
-constexpr int32_t UndoMode = 2;
+#include "engine/job_api.h"
 
 // Which stamps a pass set, and what kind of item it set them on.
 enum StampBit : uint32_t {
@@ -134,13 +132,7 @@ class UndoHistory {
     size_t budget_ = DefaultBudget;
 };
 
-extern UndoHistory undoHistory;
-// What the last undo did, for the status line.
-extern SharedCount undoRestored;
-extern SharedCount undoSkipped;
-extern SharedWord undoShown; // 1 from the end of an undo until the next job starts
-
-// Walk thread of an undo pass: every item of the newest record that still carries the applied
-// times gets its earlier times back; the others are counted as skipped. A complete pass removes
-// the record, so the next undo takes the apply before.
-DWORD WINAPI UndoThread(void *context);
+// One undo pass: every item of the history's newest record that still carries the applied times
+// gets its earlier times back; the others are counted as skipped. A complete pass removes the
+// record, so the next undo takes the apply before.
+void RunUndoPass(const JobDescription &job, JobEvents &events);

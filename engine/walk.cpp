@@ -10,25 +10,11 @@
 #include "engine/item_date.h"
 #include "engine/paths.h"
 #include "engine/preview.h"
-#include "engine/prompt.h"
 #include "engine/saved_times.h"
 #include "engine/stamp.h"
 #include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "readers/export_names.h"
-
-std::atomic<uint32_t> latestJob{0};
-std::atomic<uint32_t> stoppedJob{0};
-std::atomic<uint32_t> walkJob{0};
-std::atomic<DWORD> walkThreadId{0};
-std::atomic<void (*)(const wchar_t *name)> beforeWalkItem{nullptr};
-
-bool WalkCancelled() {
-    if (jobPhase == PhaseStopped)
-        return true;
-    const uint32_t job = walkJob;
-    return job != 0 && (latestJob != job || stoppedJob == job);
-}
 
 bool EntersFolder(bool includeSubfolders, DWORD attributes, size_t pathLength) {
     return includeSubfolders && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
@@ -40,20 +26,35 @@ namespace {
 // What one pass does, read once when the walk starts, and the walk's own working path: the
 // extended-length form of the folder it is in, allocated once for the whole walk.
 struct WalkPass {
-    JobContext *context;
+    const JobDescription *job;
+    JobEvents *events;
+    uint32_t total; // what progress counts against
+    uint32_t done;
+    const wchar_t *pattern;
     bool apply;
     bool preview; // lists what an apply would do, changing nothing
     bool deep;
     bool stampFolders;
     bool basicFind;
-    ItemCounts *counts;
     wchar_t *path;
     size_t rootLength;
     StampTimes times;
     RuleChoice rule; // the stamps' rules and shifts; the stamps in use come from times
     bool newest;     // a stamp takes the newest write time of the files in a folder
     bool stampFiles; // false when every stamp takes that: files are only looked at
+    bool single;     // the target is one item: no sub-folder is looked at
     SavedTimes *list;
+
+    bool Cancelled() const { return events->Cancelled(); }
+    // An item that cannot be stamped, reported: false when the pass is to stop.
+    bool Failed(const wchar_t *item, DWORD code) const {
+        Add(job->counters.failed);
+        return events->ItemFailed(item, code);
+    }
+    static void Add(SharedCount *counter) {
+        if (counter)
+            ++*counter;
+    }
 };
 
 // The newest write time of the files below a folder, as they are after this pass.
@@ -105,20 +106,14 @@ bool AppendElement(wchar_t *path, size_t length, const wchar_t *name) {
     return true;
 }
 
-// Moves the taskbar progress one item on, when there is a taskbar button.
-void AdvanceProgress(const WalkPass &pass) {
-    ITaskbarList3 *taskbar = taskbarList;
-    if (!taskbar)
-        return;
-    const uint32_t done = ++progressCount;
-    const uint32_t total = pass.deep ? pass.context->deepTotal : pass.context->flatTotal;
-    taskbar->SetProgressValue(pass.context->dialog, done, total);
+// One more item handled.
+void AdvanceProgress(WalkPass &pass) {
+    pass.events->Progress(++pass.done, pass.total);
 }
 
 // An item whose full path would be longer than the system takes.
 bool ReportTooLong(const WalkPass &pass, const wchar_t *name) {
-    return ReportStampFailure(JoinPath(pass.path, name).c_str(), pass.context,
-                              ERROR_FILENAME_EXCED_RANGE);
+    return pass.Failed(JoinPath(pass.path, name).c_str(), ERROR_FILENAME_EXCED_RANGE);
 }
 
 // What the walk does after an item.
@@ -181,7 +176,7 @@ DWORD FindTimes(WalkPass &pass, size_t length, const ItemLook &look, ItemFound *
 // The item's stamps as its folder listed them, and what the pass's rules give it with what was
 // found for it.
 RulePlan PlanWith(WalkPass &pass, const FILETIME (&now)[StampKinds], const ItemFound &found) {
-    pass.times.Refresh(pass.context);
+    pass.times.Refresh(*pass.job);
     pass.times.Fill(&pass.rule);
     return PlanItem(pass.rule, now, &found);
 }
@@ -189,23 +184,32 @@ RulePlan PlanWith(WalkPass &pass, const FILETIME (&now)[StampKinds], const ItemF
 // Stamps what the plan says through the item's handle (nothing at all when the plan writes
 // nothing: no date, or a stamp copied onto itself) and counts what it did. A plan with a time
 // that cannot be written refuses the item.
-DWORD StampWithPlan(const RulePlan &plan, HANDLE item, const wchar_t *path, DWORD attributes,
+DWORD StampWithPlan(const WalkPass &pass, const RulePlan &plan, HANDLE item, DWORD attributes,
                     const ItemStamps *before) {
     if (plan.outOfRange)
         return ErrorShiftOutOfRange;
     if (plan.noDate)
-        ++undatedItems;
+        WalkPass::Add(pass.job->counters.undated);
     StampArguments arguments = PlanArguments(plan);
     if (before && !plan.write[StampIndexAccessed]) {
         // Its content was read: the access time that may have moved goes back with the stamp.
         arguments.accessed = &before->accessed;
         arguments.accessPutBack = true;
     }
-    const DWORD code = plan.Writes() && item
-                           ? StampOpenItem(item, path, attributes, arguments, before)
-                           : ERROR_SUCCESS;
+    const DWORD code = plan.Writes() && item ? StampOpenItem(item, pass.path, attributes, arguments,
+                                                             pass.job->history, before)
+                                             : ERROR_SUCCESS;
     if (code == ERROR_SUCCESS && plan.Changes())
-        ++changedItems;
+        WalkPass::Add(pass.job->counters.changed);
+    return code;
+}
+
+// The same, and the item reported done.
+DWORD StampWithPlan(const WalkPass &pass, const RulePlan &plan, HANDLE item, DWORD attributes,
+                    const ItemStamps *before, const FILETIME (&now)[StampKinds]) {
+    const DWORD code = StampWithPlan(pass, plan, item, attributes, before);
+    pass.events->ItemDone(ItemReport{
+        Relative(pass), pass.path, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, now, plan, code});
     return code;
 }
 
@@ -231,7 +235,7 @@ DWORD StampPlanned(WalkPass &pass, size_t length, const ItemLook &look,
         // What the item had before its content was read, which may have moved its access time.
         const ItemStamps before = {now[StampIndexCreated], now[StampIndexAccessed],
                                    now[StampIndexWritten]};
-        const DWORD code = StampWithPlan(plan, item.Get(), pass.path, attributes, &before);
+        const DWORD code = StampWithPlan(pass, plan, item.Get(), attributes, &before, now);
         // What is not stamped gets back the access time the read may have moved.
         if (!plan.Writes() || plan.outOfRange || code != ERROR_SUCCESS)
             PutBackAccessTime(item.Get(), before.accessed);
@@ -244,11 +248,11 @@ DWORD StampPlanned(WalkPass &pass, size_t length, const ItemLook &look,
         return code;
     const RulePlan plan = PlanWith(pass, now, found);
     if (plan.outOfRange || !plan.Writes())
-        return StampWithPlan(plan, nullptr, pass.path, attributes, nullptr);
+        return StampWithPlan(pass, plan, nullptr, attributes, nullptr, now);
     TimesHandle item(pass.path, attributes, flags);
     if (!item.Valid())
         return item.Error();
-    const DWORD stamped = StampWithPlan(plan, item.Get(), pass.path, attributes, nullptr);
+    const DWORD stamped = StampWithPlan(pass, plan, item.Get(), attributes, nullptr, now);
     if (stamped == ERROR_SUCCESS && plan.write[StampIndexWritten])
         *written = plan.value[StampIndexWritten];
     return stamped;
@@ -282,10 +286,9 @@ Step StampEntry(WalkPass &pass, size_t length, const ItemLook &look, FILETIME *w
     Step step = Step::GoOn;
     if (code != ERROR_SUCCESS && IsNotFound(code) && FolderGone(pass, length)) {
         pass.path[length] = L'\0';
-        step = ReportStampFailure(pass.path, pass.context, ERROR_PATH_NOT_FOUND) ? Step::FolderGone
-                                                                                 : Step::Stop;
+        step = pass.Failed(pass.path, ERROR_PATH_NOT_FOUND) ? Step::FolderGone : Step::Stop;
     } else if (code != ERROR_SUCCESS) {
-        step = ReportStampFailure(pass.path, pass.context, code) ? Step::GoOn : Step::Stop;
+        step = pass.Failed(pass.path, code) ? Step::GoOn : Step::Stop;
     }
     pass.path[length] = L'\0';
     return step;
@@ -297,11 +300,13 @@ Step PreviewItem(WalkPass &pass, size_t length, const ItemLook &look,
     ItemFound found;
     const DWORD code = FindTimes(pass, length, look, &found);
     if (code != ERROR_SUCCESS)
-        return ReportStampFailure(pass.path, pass.context, code) ? Step::GoOn : Step::Stop;
+        return pass.Failed(pass.path, code) ? Step::GoOn : Step::Stop;
     const RulePlan plan = PlanWith(pass, now, found);
     const wchar_t *relative = Relative(pass);
-    previewList.Add(relative, lstrlenW(relative), now, plan,
-                    (look.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    const bool folder = (look.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (pass.job->preview)
+        pass.job->preview->Add(relative, lstrlenW(relative), now, plan, folder);
+    pass.events->ItemDone(ItemReport{relative, pass.path, folder, now, plan, ERROR_SUCCESS});
     return Step::GoOn;
 }
 
@@ -350,25 +355,24 @@ Step WalkLevel(WalkPass &pass, size_t length, Newest *newest);
 // The matching files of the folder in the working path; newest takes their write times.
 Step WalkFiles(WalkPass &pass, size_t length, Newest *newest) {
     WIN32_FIND_DATAW entry;
-    UniqueFind find = StartEnumeration(pass, length, pass.context->pattern, &entry);
+    UniqueFind find = StartEnumeration(pass, length, pass.pattern, &entry);
     if (!find)
         return Step::GoOn;
     FolderNames names;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        if (WalkCancelled())
+        if (pass.Cancelled())
             return Step::Stop;
-        if (const auto hook = beforeWalkItem.load())
-            hook(entry.cFileName);
+        pass.events->BeforeItem(entry.cFileName);
         const ItemLook look = {entry, &names, nullptr, nullptr};
         if (!pass.apply) {
-            ++pass.counts->files;
+            WalkPass::Add(pass.job->counters.files);
             newest->Take(entry.ftLastWriteTime);
             if (pass.preview && pass.stampFiles) {
                 if (PreviewEntry(pass, length, look) == Step::Stop)
                     return Step::Stop;
-                ++processedFiles;
+                WalkPass::Add(pass.job->counters.processedFiles);
             }
             continue;
         }
@@ -381,7 +385,7 @@ Step WalkFiles(WalkPass &pass, size_t length, Newest *newest) {
         newest->Take(written);
         if (step != Step::GoOn)
             return step;
-        ++processedFiles;
+        WalkPass::Add(pass.job->counters.processedFiles);
         AdvanceProgress(pass);
     } while (FindNextFileW(find.Get(), &entry));
     return Step::GoOn;
@@ -396,7 +400,7 @@ Step VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry, N
     const size_t childLength = JoinedLength(pass.path, length, name);
     const bool walked = pass.deep || pass.newest;
     if (!pass.apply)
-        ++pass.counts->folders;
+        WalkPass::Add(pass.job->counters.folders);
     Newest inside;
     if (EntersFolder(walked, entry.dwFileAttributes, childLength)) {
         AppendElement(pass.path, length, name);
@@ -414,18 +418,18 @@ Step VisitFolder(WalkPass &pass, size_t length, const WIN32_FIND_DATAW &entry, N
     }
     const ItemLook look = {entry, nullptr, &inside, nullptr};
     if (pass.preview && pass.stampFolders) {
-        if (WalkCancelled() || PreviewEntry(pass, length, look) == Step::Stop)
+        if (pass.Cancelled() || PreviewEntry(pass, length, look) == Step::Stop)
             return Step::Stop;
-        ++processedFolders;
+        WalkPass::Add(pass.job->counters.processedFolders);
     }
     if (pass.apply && pass.stampFolders) {
-        if (WalkCancelled())
+        if (pass.Cancelled())
             return Step::Stop;
         FILETIME written;
         const Step step = StampEntry(pass, length, look, &written);
         if (step != Step::GoOn)
             return step;
-        ++processedFolders;
+        WalkPass::Add(pass.job->counters.processedFolders);
         AdvanceProgress(pass);
     }
     return Step::GoOn;
@@ -440,7 +444,7 @@ Step WalkFolders(WalkPass &pass, size_t length, Newest *newest) {
     do {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.')
             continue;
-        if (WalkCancelled())
+        if (pass.Cancelled())
             return Step::Stop;
         const Step step = VisitFolder(pass, length, entry, newest);
         if (step != Step::GoOn)
@@ -476,11 +480,11 @@ class KeptAccessTime {
 };
 
 Step WalkLevel(WalkPass &pass, size_t length, Newest *newest) {
-    if (WalkCancelled())
+    if (pass.Cancelled())
         return Step::Stop;
     const KeptAccessTime kept(pass.path);
     const Step step = WalkFiles(pass, length, newest);
-    return step == Step::GoOn ? WalkFolders(pass, length, newest) : step;
+    return step == Step::GoOn && !pass.single ? WalkFolders(pass, length, newest) : step;
 }
 
 // The target folder itself, once its contents are done: dated by the newest file in it.
@@ -494,8 +498,7 @@ void TakeTargetFolder(WalkPass &pass, size_t length, const Newest &newest) {
         TimesHandle folder(pass.path, attributes, StampOpenFlags(true, attributes));
         if (!folder.Valid() || !GetFileTime(folder.Get(), &entry.ftCreationTime,
                                             &entry.ftLastAccessTime, &entry.ftLastWriteTime)) {
-            ReportStampFailure(pass.path, pass.context,
-                               folder.Valid() ? GetLastError() : folder.Error());
+            pass.Failed(pass.path, folder.Valid() ? GetLastError() : folder.Error());
             return;
         }
     }
@@ -504,59 +507,64 @@ void TakeTargetFolder(WalkPass &pass, size_t length, const Newest &newest) {
     ListedStamps(entry, now);
     if (pass.preview) {
         if (PreviewItem(pass, length, look, now) == Step::GoOn)
-            ++processedFolders;
+            WalkPass::Add(pass.job->counters.processedFolders);
         return;
     }
     FILETIME written;
     const DWORD code = StampPlanned(pass, length, look, now, &written);
-    if (code == ERROR_SUCCESS || ReportStampFailure(pass.path, pass.context, code)) {
-        ++processedFolders;
+    if (code == ERROR_SUCCESS || pass.Failed(pass.path, code)) {
+        WalkPass::Add(pass.job->counters.processedFolders);
         AdvanceProgress(pass);
     }
 }
 
 } // namespace
 
-void WalkFolder(JobContext *context) {
-    if (PatternWalksNothing(context->pattern))
-        return;
-    const std::wstring root = ExtendedPath(context->pickedPath);
-    if (root.size() > MaxPathLength)
-        return;
+void RunWalk(const JobDescription &job, JobEvents &events, uint32_t total) {
     std::unique_ptr<wchar_t[]> path(new wchar_t[MaxPathLength + 1]);
-    CopyText(path.get(), MaxPathLength + 1, root.c_str());
     WalkPass pass;
-    pass.context = context;
-    pass.apply = context->applyMode == 1;
-    pass.preview = context->applyMode == PreviewMode;
-    pass.rule.SetRule(static_cast<TimeRule>(context->timeRule.load()));
-    for (int stamp = 0; stamp < StampKinds; ++stamp)
-        pass.rule.shift[stamp] = context->shift[stamp].Load();
-    pass.times.Refresh(context);
+    pass.job = &job;
+    pass.events = &events;
+    pass.total = total;
+    pass.done = 0;
+    pass.apply = job.kind == PassKind::Apply;
+    pass.preview = job.kind == PassKind::Preview;
+    for (int stamp = 0; stamp < StampKinds; ++stamp) {
+        pass.rule.rule[stamp] = job.rule[stamp];
+        pass.rule.shift[stamp] = job.shift[stamp];
+    }
+    pass.times.Refresh(job);
     pass.times.Fill(&pass.rule);
     pass.newest = pass.rule.Uses(RuleNewestInside);
     pass.stampFiles = !pass.rule.OnlyUses(RuleNewestInside);
-    pass.list = pass.rule.Uses(RuleSavedList) && savedTimes.Loaded() ? &savedTimes : nullptr;
-    pass.deep = context->includeSubfolders != 0;
-    pass.stampFolders = context->applyToFolders != 0;
+    pass.list =
+        pass.rule.Uses(RuleSavedList) && job.list && job.list->Loaded() ? job.list : nullptr;
     // Windows 6.1 and later list a folder faster without short names and with larger fetches.
     pass.basicFind = IsWindowsAtLeast(6, 1);
-    pass.counts = pass.deep ? &context->deepCounts : &context->flatCounts;
     pass.path = path.get();
-    pass.rootLength = root.size();
     if (pass.list)
         pass.list->BeginPass();
-    Newest newest;
-    const Step step = WalkLevel(pass, root.size(), &newest);
-    if (step == Step::GoOn && pass.newest && (pass.apply || pass.preview) && !WalkCancelled())
-        TakeTargetFolder(pass, root.size(), newest);
-    if (pass.list && pass.preview)
-        previewList.SetListLinesGone(pass.list->Unmatched());
-}
-
-DWORD WINAPI WalkThread(void *context) {
-    walkThreadId = GetCurrentThreadId();
-    WalkFolder(static_cast<JobContext *>(context));
-    walkThreadId = 0;
-    return 0;
+    for (const JobTarget &target : job.targets) {
+        if (pass.Cancelled() || PatternWalksNothing(target.pattern.c_str()))
+            continue;
+        const std::wstring root = ExtendedPath(target.folder.c_str());
+        if (root.size() > MaxPathLength)
+            continue;
+        CopyText(path.get(), MaxPathLength + 1, root.c_str());
+        pass.pattern = target.pattern.c_str();
+        // One item is that item alone: nothing below its folder, and not its folder.
+        pass.single = target.single;
+        pass.deep = job.includeSubfolders && !target.single;
+        pass.stampFolders = job.applyToFolders && !target.single;
+        pass.rootLength = root.size();
+        Newest newest;
+        const Step step = WalkLevel(pass, root.size(), &newest);
+        if (step == Step::GoOn && pass.newest && !target.single && (pass.apply || pass.preview) &&
+            !pass.Cancelled())
+            TakeTargetFolder(pass, root.size(), newest);
+        if (step == Step::Stop)
+            break;
+    }
+    if (pass.list && job.preview)
+        job.preview->SetListLinesGone(pass.list->Unmatched());
 }

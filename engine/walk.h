@@ -1,25 +1,14 @@
 #pragma once
-// The folder walk: counts or stamps the items that the target and the options cover.
+// The folder walk: counts, stamps or lists the items that the targets and the options cover.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 
 #include "app/job_context.h"
+#include "engine/job_api.h"
 
-DWORD WINAPI WalkThread(void *context);
-void WalkFolder(JobContext *context);
-
-// Jobs are numbered by the controller. A walk ends early, unwinding through its own frames,
-// once its job has been stopped or replaced by a newer one, or the phase says stop.
-extern std::atomic<uint32_t> latestJob;  // the newest job requested
-extern std::atomic<uint32_t> stoppedJob; // the last job a stop was requested for
-extern std::atomic<uint32_t> walkJob;    // the job of the running walk; 0 for a walk run directly
-extern std::atomic<DWORD> walkThreadId;  // the thread the walk runs on while it runs
-bool WalkCancelled();
-// Called with each file's name just before the walk counts or stamps it; null normally. Tests set
-// it to make one item slow, as a slow share would.
-extern std::atomic<void (*)(const wchar_t *name)> beforeWalkItem;
+// One count, apply or preview pass over every target of the job, on the calling thread.
+void RunWalk(const JobDescription &job, JobEvents &events, uint32_t total);
 
 // The longest path the walk uses, in its extended-length form.
 constexpr size_t MaxPathLength = PathCapacity - 1;

@@ -9,6 +9,7 @@
 #include "app/text.h"
 #include "engine/saved_times.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "engine/time_rule.h"
 #include "engine/saved_times.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 #include "ui/list_choice.h"
 
 namespace {

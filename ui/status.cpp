@@ -10,6 +10,7 @@
 #include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 
 namespace {
 constexpr size_t StatusCapacity = 260;

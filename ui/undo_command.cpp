@@ -5,9 +5,10 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/paths.h"
-#include "engine/prompt.h"
+#include "ui/prompt.h"
 #include "engine/undo.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 
 namespace {
 

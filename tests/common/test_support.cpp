@@ -1,4 +1,5 @@
 #include "common/test_support.h"
+#include "ui/job_controller.h"
 
 #include <atomic>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "app/text.h"
 #include "common/test_support.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/paths.h"
 #include "engine/stamp.h"
 #include "res/resource.h"
@@ -30,10 +30,7 @@ void SetTarget(const std::wstring &folder, const wchar_t *pattern) {
 bool StampNamed(const std::wstring &name) {
     const std::wstring path =
         ExtendedPath((std::wstring(jobContext.pickedPath) + L"\\" + name).c_str());
-    StampTimes times;
-    times.Refresh(&jobContext);
-    return StampItem(path.c_str(), GetFileAttributesW(path.c_str()), times.Arguments(),
-                     &jobContext);
+    return StampItem(path.c_str(), GetFileAttributesW(path.c_str()), &jobContext);
 }
 
 void SetTimes(const SYSTEMTIME *created, const SYSTEMTIME *modified, const SYSTEMTIME *accessed) {

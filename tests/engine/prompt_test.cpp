@@ -8,7 +8,7 @@
 #include "app/text.h"
 #include "common/test_support.h"
 #include "engine/engine_test_support.h"
-#include "engine/prompt.h"
+#include "ui/prompt.h"
 #include "res/resource.h"
 
 using namespace testsupport;

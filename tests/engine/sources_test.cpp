@@ -11,7 +11,7 @@
 #include "app/job_context.h"
 #include "common/test_support.h"
 #include "engine/engine_test_support.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/list_file.h"
 #include "engine/preview.h"
 #include "engine/saved_times.h"

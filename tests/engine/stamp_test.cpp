@@ -7,6 +7,7 @@
 #include "engine/engine_test_support.h"
 #include "engine/stamp.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 
 using namespace testsupport;
 using namespace enginetest;

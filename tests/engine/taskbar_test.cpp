@@ -12,7 +12,7 @@
 #include "app/job_context.h"
 #include "common/test_support.h"
 #include "engine/engine_test_support.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 
 using namespace testsupport;
 using namespace enginetest;

@@ -13,7 +13,7 @@
 #include "app/text.h"
 #include "common/test_support.h"
 #include "engine/engine_test_support.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/undo.h"
 #include "engine/walk.h"
 #include "res/resource.h"

@@ -9,6 +9,7 @@
 #include "engine/engine_test_support.h"
 #include "engine/walk.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 
 using namespace testsupport;
 using namespace enginetest;

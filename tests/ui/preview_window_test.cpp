@@ -12,6 +12,7 @@
 #include "engine/preview.h"
 #include "engine/time_rule.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 #include "ui/dpi.h"
 #include "ui/preview_dialog.h"
 

@@ -13,7 +13,7 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "common/test_support.h"
-#include "engine/job.h"
+#include "ui/job_controller.h"
 #include "engine/walk.h"
 #include "res/resource.h"
 #include "ui/dialog_harness.h"

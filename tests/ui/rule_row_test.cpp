@@ -14,6 +14,7 @@
 #include "engine/preview.h"
 #include "engine/time_rule.h"
 #include "res/resource.h"
+#include "ui/job_controller.h"
 #include "ui/dialog_harness.h"
 
 using namespace testsupport;

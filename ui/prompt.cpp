@@ -1,8 +1,7 @@
-#include "engine/prompt.h"
+#include "ui/prompt.h"
 
 #include "app/handles.h"
 #include "engine/paths.h"
-#include "engine/walk.h"
 #include "res/resource.h"
 
 #include <cstring>
@@ -221,8 +220,7 @@ bool DialogPromptOpen() {
     return dialogPrompts > 0;
 }
 
-void CloseCancelledWalkPrompt() {
-    const DWORD thread = walkThreadId.load();
-    if (thread != 0 && WalkCancelled())
+void ClosePromptsOf(DWORD thread) {
+    if (thread != 0)
         EnumThreadWindows(thread, CancelPromptWindow, 0);
 }

@@ -6,6 +6,7 @@
 
 #include "app/job_context.h"
 #include "app/text.h"
+#include "engine/time_rule.h"
 
 enum PromptMode : int {
     PromptNotice = 0,       // one OK button
@@ -17,9 +18,6 @@ enum PromptMode : int {
 // the main dialog's thread, the prompt is owned by the dialog. path is the one the item was
 // asked for with (the extended-length form included, so that a name ending in a dot is the
 // item looked at); the prompt shows it without the prefix.
-// The program's own error: a shift would move a stamp outside what a file time can hold. The
-// customer bit keeps it apart from every system code.
-constexpr DWORD ErrorShiftOutOfRange = 0x20000000u | 1;
 int FileErrorPrompt(int mode, const wchar_t *path, JobContext *context, DWORD code);
 // Dialog thread: asks a yes-or-no question owned by the dialog (task dialog on 6.0 and later, a
 // message box before); true for yes.
@@ -60,5 +58,5 @@ void BuildTaskDialogSetup(int mode, const PromptTexts &texts, TaskDialogSetup *s
 // The text and style of the message-box form (before Windows 6.0).
 void BuildMessageBoxText(int mode, const PromptTexts &texts, wchar_t *text, UINT *style);
 
-// Closes the prompt that the walk thread shows, if its walk has been stopped or replaced.
-void CloseCancelledWalkPrompt();
+// Closes the prompts that a thread shows (the walk of a job that was stopped or replaced).
+void ClosePromptsOf(DWORD thread);

@@ -1,4 +1,4 @@
-#include "engine/job.h"
+#include "ui/job_controller.h"
 
 #include <shlwapi.h>
 
@@ -6,13 +6,119 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/paths.h"
-#include "engine/preview.h"
-#include "engine/prompt.h"
+#include "engine/stamp.h"
 #include "engine/time_rule.h"
-#include "engine/undo.h"
-#include "engine/walk.h"
+#include "ui/prompt.h"
+
+UndoHistory undoHistory;
+PreviewList previewList;
+SavedTimes savedTimes;
+SharedCount undoRestored{0};
+SharedCount undoSkipped{0};
+SharedWord undoShown{0};
+std::atomic<void (*)(const wchar_t *name)> beforeWalkItem{nullptr};
+std::atomic<DWORD> walkThreadId{0};
 
 namespace {
+
+// Jobs are numbered by the controller. A walk ends early, between two items, once its job has
+// been stopped or replaced by a newer one, or the phase says stop.
+std::atomic<uint32_t> latestJob{0};  // the newest job requested
+std::atomic<uint32_t> stoppedJob{0}; // the last job a stop was requested for
+std::atomic<uint32_t> walkJob{0};    // the job of the running walk
+
+// Whether the walk of this job (0: a walk run directly) is to end.
+bool JobCancelled(uint32_t job) {
+    if (jobPhase == PhaseStopped)
+        return true;
+    return job != 0 && (latestJob != job || stoppedJob == job);
+}
+
+// The prompt of a walk that was stopped or replaced closes, so its walk can end.
+void CloseCancelledWalkPrompt() {
+    const DWORD thread = walkThreadId;
+    if (thread != 0 && JobCancelled(walkJob))
+        ClosePromptsOf(thread);
+}
+
+// What a pass of the dialog's job reports: failed items in the prompt, progress on the taskbar.
+class DialogEvents : public JobEvents {
+  public:
+    DialogEvents(uint32_t job, JobContext *context) : job_(job), context_(context) {}
+    bool Cancelled() override { return JobCancelled(job_); }
+    bool ItemFailed(const wchar_t *path, DWORD code) override {
+        return ReportStampFailure(path, context_, code);
+    }
+    void BeforeItem(const wchar_t *name) override {
+        if (const auto hook = beforeWalkItem.load())
+            hook(name);
+    }
+    void Progress(uint32_t done, uint32_t total) override {
+        progressCount = done;
+        if (ITaskbarList3 *taskbar = taskbarList)
+            taskbar->SetProgressValue(context_->dialog, done, total);
+    }
+
+  private:
+    uint32_t job_;
+    JobContext *context_;
+};
+
+PassKind KindOf(int32_t applyMode) {
+    return applyMode == 1             ? PassKind::Apply
+           : applyMode == UndoMode    ? PassKind::Undo
+           : applyMode == PreviewMode ? PassKind::Preview
+                                      : PassKind::Count;
+}
+
+// The job the record describes: its target in pickedPath and pattern, the options, the rule and
+// the pickers (read again before each item), and what the dialog keeps for its jobs.
+JobDescription DescribeJob(JobContext &context) {
+    JobDescription job;
+    job.kind = KindOf(context.applyMode);
+    job.targets.push_back(JobTarget{context.pickedPath, context.pattern, false});
+    job.includeSubfolders = context.includeSubfolders != 0;
+    job.applyToFolders = context.applyToFolders != 0;
+    const TimeRule rule = static_cast<TimeRule>(context.timeRule.load());
+    for (int stamp = 0; stamp < StampKinds; ++stamp) {
+        job.rule[stamp] = rule;
+        job.shift[stamp] = context.shift[stamp].Load();
+    }
+    job.use[StampIndexCreated] = &context.useCreated;
+    job.use[StampIndexAccessed] = &context.useAccessed;
+    job.use[StampIndexWritten] = &context.useModified;
+    job.time[StampIndexCreated] = &context.timeCreated;
+    job.time[StampIndexAccessed] = &context.timeAccessed;
+    job.time[StampIndexWritten] = &context.timeModified;
+    job.list = &savedTimes;
+    job.history = &undoHistory;
+    job.preview = &previewList;
+    ItemCounts &counts = context.CurrentCounts();
+    job.counters.files = &counts.files;
+    job.counters.folders = &counts.folders;
+    job.counters.processedFiles = &processedFiles;
+    job.counters.processedFolders = &processedFolders;
+    job.counters.changed = &changedItems;
+    job.counters.undated = &undatedItems;
+    job.counters.restored = &undoRestored;
+    job.counters.skipped = &undoSkipped;
+    return job;
+}
+
+// One pass on its own thread: the job, what reports from it, and what progress counts against.
+struct PassStart {
+    JobDescription job;
+    DialogEvents events;
+    uint32_t total;
+};
+
+DWORD WINAPI PassThread(void *start) {
+    auto *pass = static_cast<PassStart *>(start);
+    walkThreadId = GetCurrentThreadId();
+    RunPass(pass->job, pass->events, pass->total);
+    walkThreadId = 0;
+    return 0;
+}
 
 // A request word: the job number, with the top bit set for a stop request and the next one for
 // a job that closes the dialog when it ends (OK).
@@ -119,12 +225,13 @@ void TaskbarAtEnd(bool apply) {
     taskbar->SetProgressState(Dialog(), TBPF_NOPROGRESS);
 }
 
-// Runs one walk for the job and waits for it, ticking the dialog's progress timer meanwhile.
-void RunWalk(uint32_t job, LPTHREAD_START_ROUTINE walk) {
+// Runs one pass of the job and waits for it, ticking the dialog's progress timer meanwhile.
+void RunWalk(uint32_t job) {
     // A walk always starts from the target folder, whatever an ended walk left behind.
     CopyText(jobContext.pickedPath, PathCapacity, jobContext.folder);
     walkJob = job;
-    UniqueHandle thread(CreateThread(nullptr, 0, walk, &jobContext, 0, nullptr));
+    PassStart start = {DescribeJob(jobContext), DialogEvents(job, &jobContext), ModeTotal()};
+    UniqueHandle thread(CreateThread(nullptr, 0, PassThread, &start, 0, nullptr));
     walkThread = thread.Get();
     if (thread) {
         while (WaitForSingleObject(thread.Get(), ProgressPeriodMs) == WAIT_TIMEOUT) {
@@ -224,7 +331,7 @@ JobEnd RunPasses(uint32_t job, bool *locked) {
             TellDialog(JobControlsMessage, TRUE);
         *locked = true;
         TaskbarAtStart(apply);
-        RunWalk(job, undo ? UndoThread : WalkThread);
+        RunWalk(job);
         // Whatever the pass stamped stays undoable, also when it was stopped or replaced.
         if (apply && !undo)
             undoHistory.End();
@@ -310,6 +417,29 @@ void RunStop() {
 } // namespace
 
 std::atomic<void (*)()> beforeCloseRequest{nullptr};
+
+bool ReportStampFailure(const wchar_t *path, JobContext *context, DWORD code) {
+    if (FileErrorPrompt(PromptStopJob, path, context, code) != IDCANCEL)
+        return true;
+    jobPhase = PhaseStopped;
+    return false;
+}
+
+void WalkFolder(JobContext *context) {
+    DialogEvents events(0, context);
+    RunPass(DescribeJob(*context), events,
+            context->includeSubfolders ? context->deepTotal : context->flatTotal);
+}
+
+bool StampItem(const wchar_t *path, DWORD attributes, JobContext *context) {
+    JobDescription job = DescribeJob(*context);
+    job.kind = PassKind::Apply;
+    StampTimes times;
+    times.Refresh(job);
+    const DWORD code = TryStampItem(path, attributes, times.Arguments(),
+                                    context->applyToFolders != 0, &undoHistory);
+    return code == ERROR_SUCCESS || ReportStampFailure(path, context, code);
+}
 
 bool IsNewestJob(WPARAM job) {
     return latestJob == static_cast<uint32_t>(job);

@@ -1,0 +1,3 @@
+#include "app/file_calls.h"
+
+StampCalls stampCalls = {SetFileTime, GetFileTime, SetFileAttributesW, CreateFileW};
