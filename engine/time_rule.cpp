@@ -99,8 +99,11 @@ RulePlan PlanItem(const RuleChoice &choice, const FILETIME (&current)[StampKinds
             inRange = Shifted(current[stamp], choice.shift[stamp], &value);
             break;
         case RuleCopyModified:
-        case RuleCopyCreated: {
-            const int source = rule == RuleCopyModified ? StampIndexWritten : StampIndexCreated;
+        case RuleCopyCreated:
+        case RuleCopyAccessed: {
+            const int source = rule == RuleCopyModified  ? StampIndexWritten
+                               : rule == RuleCopyCreated ? StampIndexCreated
+                                                         : StampIndexAccessed;
             if (source == stamp)
                 continue; // a stamp copied onto itself is left alone
             value = current[source];

@@ -15,7 +15,9 @@ enum TimeRule : int32_t {
     RuleNameDate = 5,     // every checked stamp gets the date in the item's name
     RuleNewestInside = 6, // a folder's checked stamps get the newest write time of the files in it
     RuleSavedList = 7,    // every checked stamp gets the time a saved list shows for it now
+    RuleCopyAccessed = 8, // every checked stamp gets the item's own last-access time
 };
+// The rules the dialog's rule row offers: all but the last, which only the command line has.
 constexpr int TimeRules = 8;
 
 // Whether the rule takes each item's time from the item itself, not from the pickers alone.

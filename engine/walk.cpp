@@ -150,8 +150,11 @@ DWORD FindTimes(WalkPass &pass, size_t length, const ItemLook &look, ItemFound *
         NameDateOf(look.entry.cFileName, &found->name);
     if (look.newest && look.newest->found)
         found->newest = FoundTime{true, look.newest->time, TimeSource::NewestInside};
-    if (pass.list)
-        pass.list->Find(Relative(pass), lstrlenW(Relative(pass)), found);
+    // A list names an item by its path below the target, or, a list of several targets, in full.
+    if (pass.list && !pass.list->Find(Relative(pass), lstrlenW(Relative(pass)), found)) {
+        const std::wstring shown = ShownPath(pass.path);
+        pass.list->Find(shown.c_str(), shown.size(), found);
+    }
     if (!pass.rule.Uses(RuleDateTaken) || !HoldsContentDate(attributes) ||
         IsSidecarName(look.entry.cFileName))
         return ERROR_SUCCESS;

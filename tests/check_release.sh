@@ -24,22 +24,25 @@ fail() {
 (cd "$out/dist" && sha256sum --quiet -c SHA256SUMS) || fail "the checksum does not match the archive"
 
 contents=$(unzip -Z1 "$out/dist/$zip" | sort | tr '\n' ' ')
-[ "$contents" = "LICENSE.txt README.txt Vandrel-x64.exe Vandrel.exe " ] || fail "the archive holds: $contents"
+[ "$contents" = "LICENSE.txt README.txt Vandrel-x64.exe Vandrel.exe vandrel-cli-x64.exe vandrel-cli.exe " ] ||
+    fail "the archive holds: $contents"
 unzip -q "$out/dist/$zip" -d "$out/unpacked"
 
-# name, objdump of its build, file format, manifest processor
-while read -r exe objdump format processor; do
+# name, objdump of its build, file format, manifest processor, subsystem
+while read -r exe objdump format processor subsystem; do
     file="$out/unpacked/$exe"
     [ -f "$file" ] || continue
     headers=$("$objdump" -f -p "$file" 2>&1 || true)
     grep -q "file format $format\$" <<<"$headers" || fail "$exe is not $format"
-    grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "$exe is not a GUI program"
+    grep -q "Subsystem.*Windows $subsystem" <<<"$headers" || fail "$exe is not a $subsystem program"
     # The manifest is stored as plain text in the resources.
     count=$(grep -ao 'processorArchitecture="[a-z0-9]*"' "$file" | sort | uniq -c | awk '{print $1, $2}')
     [ "$count" = "2 processorArchitecture=\"$processor\"" ] || fail "$exe manifest names: $count"
 done <<LIST
-Vandrel.exe i686-w64-mingw32-objdump pei-i386 x86
-Vandrel-x64.exe x86_64-w64-mingw32-objdump pei-x86-64 amd64
+Vandrel.exe i686-w64-mingw32-objdump pei-i386 x86 GUI
+Vandrel-x64.exe x86_64-w64-mingw32-objdump pei-x86-64 amd64 GUI
+vandrel-cli.exe i686-w64-mingw32-objdump pei-i386 x86 CUI
+vandrel-cli-x64.exe x86_64-w64-mingw32-objdump pei-x86-64 amd64 CUI
 LIST
 
 for text in README LICENSE; do

@@ -8,7 +8,3 @@
 // the list cannot be read or a line of it cannot be taken (then a message said what is wrong and
 // where, and nothing of that list is kept).
 bool ChooseSavedList(HWND dialog);
-// The titles that name each stamp's time now in a list saved in any of the program's languages.
-ListColumns KnownListColumns();
-// What is wrong with a list, in words: the line and why it cannot be taken.
-std::wstring ListProblemText(const wchar_t *path, const ListProblem &problem);

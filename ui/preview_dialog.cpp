@@ -9,6 +9,7 @@
 #include "app/job_context.h"
 #include "app/text.h"
 #include "engine/list_file.h"
+#include "engine/list_texts.h"
 #include "engine/preview.h"
 #include "engine/time_rule.h"
 #include "res/resource.h"
@@ -107,12 +108,6 @@ bool ColumnStamp(int column, int *stamp, bool *isNew) {
         index += 2;
     }
     return false;
-}
-
-UINT StampName(int stamp) {
-    return stamp == StampIndexCreated   ? IDS_STAMP_CREATED
-           : stamp == StampIndexWritten ? IDS_STAMP_MODIFIED
-                                        : IDS_STAMP_ACCESSED;
 }
 
 // A time in the user's own date and time formats, as local time of its date.
@@ -242,17 +237,8 @@ LRESULT OnFindItem(const NMLVFINDITEMW *find) {
 
 // The failure with the system's own words for it.
 std::wstring SaveFailureText(DWORD code) {
-    std::wstring text = LoadText(IDS_SAVE_FAILED);
-    wchar_t *reason = nullptr;
-    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t *>(&reason), 0, nullptr) &&
-        reason) {
-        UniqueLocalMemory owner(reason);
-        text += L"\n\n";
-        text += reason;
-    }
-    return text;
+    const std::wstring reason = SystemText(code);
+    return std::wstring(LoadText(IDS_SAVE_FAILED)) + (reason.empty() ? L"" : L"\n\n" + reason);
 }
 
 void OnSave(HWND window) {
@@ -295,35 +281,8 @@ void OnMinMaxInfo(MINMAXINFO *info) {
 
 } // namespace
 
-const wchar_t *SourceName(TimeSource source) {
-    return source == TimeSource::None ? L""
-                                      : LoadText(IDS_SOURCE_EXIF + static_cast<UINT>(source) -
-                                                 static_cast<UINT>(TimeSource::Exif));
-}
-
-std::vector<std::wstring> SourceNames() {
-    std::vector<std::wstring> names(1); // TimeSource::None has none
-    for (int source = static_cast<int>(TimeSource::Exif);
-         source <= static_cast<int>(TimeSource::NewestInside); ++source)
-        names.push_back(SourceName(static_cast<TimeSource>(source)));
-    return names;
-}
-
 std::vector<std::wstring> PreviewColumns() {
-    std::vector<std::wstring> titles(1, LoadText(IDS_COLUMN_ITEM));
-    for (int stamp : PreviewStampOrder) {
-        if (!(previewList.Stamps() & (1u << stamp)))
-            continue;
-        wchar_t name[64], title[128];
-        CopyText(name, ARRAYSIZE(name), LoadText(StampName(stamp)));
-        for (UINT format : {IDS_COLUMN_NOW, IDS_COLUMN_NEW}) {
-            FormatText(title, ARRAYSIZE(title), LoadText(format), name);
-            titles.push_back(title);
-        }
-    }
-    if (ShowsSource())
-        titles.push_back(LoadText(IDS_COLUMN_SOURCE));
-    return titles;
+    return ListColumnTitles(previewList.Stamps(), previewList.Rule());
 }
 
 INT_PTR ShowPreview(HWND owner) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/list_texts.h"
 #include "engine/time_rule.h"
 
 // Modal over owner; IDC_PREVIEW_APPLY when the user chose Apply, IDCANCEL otherwise.
@@ -14,6 +15,4 @@ INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPA
 // The column titles: the item, then for each stamp in use its time now and its new time, then
 // where the new time came from for the rules that find one.
 std::vector<std::wstring> PreviewColumns();
-// The name of a time's source in the user's language; the names of all in TimeSource's order.
-const wchar_t *SourceName(TimeSource source);
-std::vector<std::wstring> SourceNames();
+

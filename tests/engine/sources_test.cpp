@@ -18,7 +18,7 @@
 #include "engine/time_rule.h"
 #include "engine/undo.h"
 #include "native/file_builders.h"
-#include "ui/list_choice.h"
+#include "engine/list_texts.h"
 #include "ui/preview_dialog.h"
 
 using namespace testsupport;
