@@ -136,4 +136,17 @@ TEST_F(RuleRow, ThePreviewsApplyAppliesWhatItListsNotAFilterOrPickerChangedMeanw
     EXPECT_EQ(L"*.txt", run->Text(IDC_FILTER)) << "the edit stays for what comes next";
 }
 
+TEST_F(RuleRow, ChoosingTheSavedListAsksForItAtOnceAndWithoutOneTheRuleStays) {
+    ChooseRule(RuleShift);
+    SendMessageW(run->Item(IDC_RULE), CB_SETCURSEL, RuleSavedList, 0);
+    PostMessageW(run->Window(), WM_COMMAND, MAKEWPARAM(IDC_RULE, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(run->Item(IDC_RULE)));
+    const HWND open = uitest::FindThreadDialog(run->ThreadId(), run->Window(), 10000);
+    ASSERT_NE(nullptr, open) << "no file dialog";
+    PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(open); }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return jobContext.timeRule == RuleShift; }, 2000));
+    EXPECT_EQ(RuleShift, SendMessageW(run->Item(IDC_RULE), CB_GETCURSEL, 0, 0));
+}
+
 } // namespace
