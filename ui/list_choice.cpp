@@ -22,7 +22,7 @@ void ShowError(HWND dialog, const std::wstring &text) {
 
 } // namespace
 
-bool ChooseSavedList(HWND dialog) {
+bool AskForListFile(HWND owner, bool forSaving, std::wstring *path) {
     wchar_t filter[128];
     CopyText(filter, ARRAYSIZE(filter), LoadText(IDS_SAVE_FILTER));
     for (wchar_t *c = filter; *c; ++c)
@@ -30,18 +30,31 @@ bool ChooseSavedList(HWND dialog) {
             *c = L'\0';
     wchar_t title[TextSlotCapacity];
     CopyText(title, TextSlotCapacity, LoadText(IDS_LIST_OPEN_TITLE));
-    std::wstring path(PathCapacity, L'\0');
-    OPENFILENAMEW open = {};
-    open.lStructSize = sizeof open;
-    open.hwndOwner = dialog;
-    open.lpstrFilter = filter;
-    open.lpstrFile = &path[0];
-    open.nMaxFile = PathCapacity;
-    open.lpstrTitle = title;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&open))
+    // The dialog takes a path of any length the system takes.
+    std::wstring chosen(PathCapacity, L'\0');
+    if (forSaving)
+        CopyText(&chosen[0], PathCapacity, LoadText(IDS_SAVE_NAME));
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = &chosen[0];
+    dialog.nMaxFile = PathCapacity;
+    dialog.lpstrDefExt = L"csv";
+    dialog.lpstrTitle = forSaving ? nullptr : title;
+    dialog.Flags = (forSaving ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST) | OFN_PATHMUSTEXIST |
+                   OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!(forSaving ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)))
         return false;
-    path.resize(lstrlenW(path.c_str()));
+    chosen.resize(lstrlenW(chosen.c_str()));
+    *path = chosen;
+    return true;
+}
+
+bool ChooseSavedList(HWND dialog) {
+    std::wstring path;
+    if (!AskForListFile(dialog, false, &path))
+        return false;
     DWORD code = ERROR_SUCCESS;
     ListProblem problem;
     if (savedTimes.Load(path.c_str(), KnownListColumns(), &code, &problem))

@@ -15,6 +15,7 @@
 #include "res/resource.h"
 #include "ui/job_controller.h"
 #include "ui/dpi.h"
+#include "ui/list_choice.h"
 
 namespace {
 
@@ -242,23 +243,8 @@ std::wstring SaveFailureText(DWORD code) {
 }
 
 void OnSave(HWND window) {
-    wchar_t filter[128];
-    CopyText(filter, ARRAYSIZE(filter), LoadText(IDS_SAVE_FILTER));
-    for (wchar_t *c = filter; *c; ++c)
-        if (*c == L'|')
-            *c = L'\0';
-    // The dialog takes a path of any length the system takes.
-    std::wstring path(PathCapacity, L'\0');
-    CopyText(&path[0], PathCapacity, LoadText(IDS_SAVE_NAME));
-    OPENFILENAMEW save = {};
-    save.lStructSize = sizeof save;
-    save.hwndOwner = window;
-    save.lpstrFilter = filter;
-    save.lpstrFile = &path[0];
-    save.nMaxFile = PathCapacity;
-    save.lpstrDefExt = L"csv";
-    save.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&save))
+    std::wstring path;
+    if (!AskForListFile(window, true, &path))
         return;
     ListTexts texts;
     texts.header = PreviewColumns();

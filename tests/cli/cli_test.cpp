@@ -18,15 +18,6 @@ namespace {
 
 constexpr int64_t Second = 10000000;
 
-int64_t Ticks(const FILETIME &time) {
-    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
-FILETIME At(int64_t ticks) {
-    return FILETIME{static_cast<DWORD>(ticks),
-                    static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
-}
-
 struct Result {
     DWORD code = 0;
     std::wstring out, err; // decoded from the UTF-8 the program writes into a file
@@ -104,7 +95,7 @@ class CliTest : public ::testing::Test {
         ReadTimes(dir / name, &times);
         return times;
     }
-    const FILETIME A = At(Ticks(MakeFileTime(2020, 1, 2, 3, 4, 5)) + 1234567);
+    const FILETIME A = FromTicks(Ticks(MakeFileTime(2020, 1, 2, 3, 4, 5)) + 1234567);
     const FILETIME B = MakeFileTime(2019, 7, 8, 9, 10, 11);
     TempDir dir, output;
     int runs = 0;
@@ -119,17 +110,19 @@ TEST_F(CliTest, EachKindOfValueSetsItsStampAndOthersAreLeftAlone) {
     } cases[] = {
         {L"--modified \"2024-01-31 10:00\" %D", L"a.txt", noon, A},
         {L"--modified 2024-01-31T10:00:00.5Z %D", L"a.txt",
-         At(Ticks(MakeFileTime(2024, 1, 31, 10, 0, 0)) + Second / 2), A},
+         FromTicks(Ticks(MakeFileTime(2024, 1, 31, 10, 0, 0)) + Second / 2), A},
         {L"--modified 2024-07-31T10:00:00+02:00 %D", L"a.txt", MakeFileTime(2024, 7, 31, 8, 0, 0),
          A},
-        {L"--accessed -2d3h %D", L"a.txt", A, At(Ticks(A) - (51 * 3600) * Second)},
-        {L"--all +1h30m %D", L"a.txt", At(Ticks(A) + 5400 * Second), At(Ticks(A) + 5400 * Second)},
+        {L"--accessed -2d3h %D", L"a.txt", A, FromTicks(Ticks(A) - (51 * 3600) * Second)},
+        {L"--all +1h30m %D", L"a.txt", FromTicks(Ticks(A) + 5400 * Second),
+         FromTicks(Ticks(A) + 5400 * Second)},
         {L"--modified taken %D", L"IMG_20230704_081910.jpg",
          LocalToUtc(MakeLocalTime(2024, 1, 31, 23, 59, 59)), B},
         {L"--modified name %D", L"IMG_20230704_081910.jpg",
          LocalToUtc(MakeLocalTime(2023, 7, 4, 8, 19, 10)), B},
         // Mixed sources in one call: the access time copied from the shifted-before write time.
-        {L"--modified +1h --accessed modified %D", L"a.txt", At(Ticks(A) + 3600 * Second), A},
+        {L"--modified +1h --accessed modified %D", L"a.txt", FromTicks(Ticks(A) + 3600 * Second),
+         A},
         {L"--modified newest --folders --subfolders %D", L"sub", B, {}},
     };
     for (const auto &c : cases) {

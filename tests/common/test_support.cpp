@@ -141,6 +141,15 @@ bool RunsInWarsawTime() {
            zone.StandardDate.wMonth == 10;
 }
 
+int64_t Ticks(const FILETIME &time) {
+    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+FILETIME FromTicks(int64_t ticks) {
+    const auto value = static_cast<uint64_t>(ticks);
+    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
 bool SameTime(const FILETIME &a, const FILETIME &b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }

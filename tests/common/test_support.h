@@ -3,6 +3,7 @@
 // windows found on screen, and message pumping with a deadline.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ FILETIME MakeFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, W
 SYSTEMTIME MakeLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 FILETIME LocalToUtc(const SYSTEMTIME &local);
 bool SameTime(const FILETIME &a, const FILETIME &b);
+// A FILETIME as the signed number of its 100 ns ticks, and back.
+int64_t Ticks(const FILETIME &time);
+FILETIME FromTicks(int64_t ticks);
 // The reverse of LocalToUtc, with the rules of the date itself.
 SYSTEMTIME UtcToLocal(const FILETIME &utc);
 // The suites run in the Warsaw zone (TZ=Europe/Warsaw), where a conversion with the wrong

@@ -28,10 +28,6 @@ namespace {
 
 constexpr int64_t Hour = 36000000000;
 
-int64_t Ticks(const FILETIME &time) {
-    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
 FILETIME Moved(const FILETIME &time, int64_t ticks) {
     const uint64_t value = static_cast<uint64_t>(Ticks(time) + ticks);
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};

@@ -28,15 +28,6 @@ namespace {
 
 constexpr int64_t Second = 10000000;
 
-int64_t Ticks(const FILETIME &time) {
-    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
-FILETIME FromTicks(int64_t ticks) {
-    return FILETIME{static_cast<DWORD>(ticks),
-                    static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
-}
-
 const FILETIME Old = MakeFileTime(2001, 2, 3, 4, 5, 6);
 
 class SourcesTest : public ::testing::Test {

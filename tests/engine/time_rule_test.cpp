@@ -14,14 +14,6 @@ namespace {
 
 constexpr int64_t Hour = 36000000000;
 
-int64_t Ticks(const FILETIME &time) {
-    return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
-FILETIME FromTicks(uint64_t ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
 // The shift of a picker loaded with a moment and moved by the user to show picker.
 int64_t ShiftTo(const FILETIME &loaded, const SYSTEMTIME &picker) {
     FILETIME moment = {};
