@@ -16,7 +16,7 @@ if [ "${1:-}" != --suites ]; then
     bash scripts/install-deps.sh
 
     echo "== formatting"
-    mapfile -t sources < <(find app ui engine readers dragdrop about tests bench -name '*.cpp' -o -name '*.h' | sort)
+    mapfile -t sources < <(find app ui engine readers cli dragdrop about tests bench -name '*.cpp' -o -name '*.h' | sort)
     clang-format --dry-run --Werror "${sources[@]}"
 
     echo "== native parsers"

@@ -15,4 +15,3 @@ INT_PTR CALLBACK PreviewDialogProc(HWND window, UINT message, WPARAM wParam, LPA
 // The column titles: the item, then for each stamp in use its time now and its new time, then
 // where the new time came from for the rules that find one.
 std::vector<std::wstring> PreviewColumns();
-
