@@ -65,7 +65,7 @@ class ConsoleEvents : public JobEvents {
             ++items;
         const std::wstring reason = code == ErrorShiftOutOfRange
                                         ? L"the new time lies outside the years 1601 to 30827"
-                                        : Trimmed(SystemText(code));
+                                        : SystemText(code);
         EndProgress();
         err_.Write(ShownPath(path) + L": " + reason + L" (code " + Number(code) + L")\n");
         return !options_.stopOnError;
@@ -105,12 +105,6 @@ class ConsoleEvents : public JobEvents {
     uint32_t items = 0, changed = 0, undated = 0, failed = 0;
 
   private:
-    static std::wstring Trimmed(std::wstring text) {
-        while (!text.empty() &&
-               (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-            text.pop_back();
-        return text.empty() ? L"error" : text;
-    }
     // One line: the item, then for each stamp written its time now and its new time.
     void PrintChange(const ItemReport &item) {
         std::wstring line = ShownPath(item.path);
@@ -155,10 +149,7 @@ bool MakeTargets(const CliOptions &options, std::vector<JobTarget> *targets, std
                 code = GetLastError();
         }
         if (code != ERROR_SUCCESS) {
-            std::wstring reason = SystemText(code);
-            while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r'))
-                reason.pop_back();
-            *error = path + L": " + reason + L" (code " + Number(code) +
+            *error = path + L": " + SystemText(code) + L" (code " + Number(code) +
                      L"); expected an existing file or folder";
             return false;
         }
@@ -220,7 +211,7 @@ bool SaveList(const std::wstring &path, const PreviewList &list, uint8_t stamps,
         code = WriteFileReplacing(full.c_str(), PreviewCsv(list, texts));
     if (code == ERROR_SUCCESS)
         return true;
-    err.Write(L"vandrel-cli: " + path + L": " + SystemText(code));
+    err.Write(L"vandrel-cli: " + path + L": " + SystemText(code) + L"\n");
     return false;
 }
 

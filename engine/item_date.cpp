@@ -149,14 +149,6 @@ bool Found(const DateTaken &taken, FoundTime *found) {
     return found->found;
 }
 
-// Some systems update the access time by rules of their own whatever the handle asked: put back
-// the time the file had.
-void PutBackAccess(HANDLE file, const FILETIME &before) {
-    FILETIME after;
-    if (stampCalls.getFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
-        stampCalls.setFileTime(file, nullptr, &before, nullptr);
-}
-
 // Reads a sidecar through read, keeping its last-access time.
 template <typename Read> bool ReadSidecar(const std::wstring &path, Read read) {
     TimesHandle file(path.c_str(), FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_NORMAL, true);
@@ -166,11 +158,19 @@ template <typename Read> bool ReadSidecar(const std::wstring &path, Read read) {
     stampCalls.setFileTime(file.Get(), nullptr, &NoAccessUpdates, nullptr);
     FileByteReader reader(file.Get());
     const bool found = read(reader);
-    PutBackAccess(file.Get(), before);
+    PutBackAccessTime(file.Get(), before);
     return found;
 }
 
 } // namespace
+
+// Some systems update the access time by rules of their own whatever the handle asked: put back
+// the time the file had.
+void PutBackAccessTime(HANDLE file, const FILETIME &before) {
+    FILETIME after;
+    if (stampCalls.getFileTime(file, nullptr, &after, nullptr) && !SameTime(before, after))
+        stampCalls.setFileTime(file, nullptr, &before, nullptr);
+}
 
 bool ReadDateTakenFrom(HANDLE file, bool accessWritten, FoundTime *found) {
     *found = FoundTime();
@@ -179,10 +179,6 @@ bool ReadDateTakenFrom(HANDLE file, bool accessWritten, FoundTime *found) {
     FileByteReader reader(file);
     DateTaken taken;
     return ReadDateTaken(reader, &taken) && Found(taken, found);
-}
-
-void PutBackAccessTime(HANDLE file, const FILETIME &before) {
-    PutBackAccess(file, before);
 }
 
 DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, const FILETIME &accessed,
@@ -194,7 +190,7 @@ DWORD ReadItemDateTaken(const wchar_t *path, DWORD attributes, const FILETIME &a
     if (!file.Valid())
         return file.Error();
     ReadDateTakenFrom(file.Get(), false, found);
-    PutBackAccess(file.Get(), accessed);
+    PutBackAccessTime(file.Get(), accessed);
     return ERROR_SUCCESS;
 }
 

@@ -8,9 +8,8 @@
 #include "engine/preview.h"
 #include "res/resource.h"
 
-namespace {
-
-std::wstring SystemTextOf(DWORD code) {
+// The system's own words, without the line break the system ends them with.
+std::wstring SystemText(DWORD code) {
     wchar_t *reason = nullptr;
     if (!FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                             FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -18,8 +17,13 @@ std::wstring SystemTextOf(DWORD code) {
         !reason)
         return std::wstring();
     UniqueLocalMemory owner(reason);
-    return reason;
+    std::wstring text = reason;
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
 }
+
+namespace {
 
 std::wstring Formatted(UINT format, ...) {
     std::wstring text(2 * TextSlotCapacity + PathCapacity, L'\0');
@@ -55,10 +59,6 @@ std::wstring Reason(const ListProblem &problem) {
 }
 
 } // namespace
-
-std::wstring SystemText(DWORD code) {
-    return SystemTextOf(code);
-}
 
 UINT StampNameId(int stamp) {
     return stamp == StampIndexCreated   ? IDS_STAMP_CREATED

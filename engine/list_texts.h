@@ -24,5 +24,6 @@ ListColumns KnownListColumns();
 std::wstring ListProblemText(const wchar_t *path, const ListProblem &problem);
 // A list that cannot be read at all, with the system's reason.
 std::wstring ListUnreadableText(const wchar_t *path, DWORD code);
-// The system's own words for an error code (empty when it has none).
+// The system's own words for an error code, without the line break after them (empty when it
+// has none).
 std::wstring SystemText(DWORD code);

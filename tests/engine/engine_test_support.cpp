@@ -222,4 +222,31 @@ std::wstring Text(UINT id) {
     return LoadText(id);
 }
 
+void JobFixture::SetUp() {
+    ASSERT_TRUE(testsupport::RunsInWarsawTime());
+    ResetJob();
+    undoHistory.Clear();
+    jobContext.dialog = dialog.Window();
+}
+
+void JobFixture::TearDown() {
+    EndJobAndWait();
+    undoHistory.Clear();
+    previewList.Clear();
+    savedTimes.Clear();
+    ResetJob();
+}
+
+void JobFixture::Run(int32_t mode) {
+    jobContext.applyMode = mode;
+    StartJobThread();
+    ASSERT_TRUE(WaitForControllers());
+}
+
+testsupport::ItemTimes JobFixture::Now(const std::wstring &name) {
+    testsupport::ItemTimes times = {};
+    testsupport::ReadTimes(dir / name, &times);
+    return times;
+}
+
 } // namespace enginetest

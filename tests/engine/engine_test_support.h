@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the engine tests: a clean job record, the real prompt answered from another
 // thread, and the real main dialog created from its template.
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <atomic>
@@ -98,6 +100,19 @@ class TestDialog {
 
 // Starts a request the way the dialog does and pumps until every controller has ended.
 bool WaitForControllers(DWORD timeoutMs = 20000);
+
+// Jobs run through the controller on a fresh folder, with the test dialog: the job record is
+// quiet around each test, and what the jobs keep (undo history, preview, saved list) is cleared.
+class JobFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // A request of this mode, waited for.
+    void Run(int32_t mode);
+    testsupport::ItemTimes Now(const std::wstring &name);
+    testsupport::TempDir dir;
+    TestDialog dialog;
+};
 
 // The text the prompt's title shows, loaded like the program does.
 std::wstring Text(UINT id);

@@ -29,19 +29,17 @@ namespace {
 constexpr int64_t Hour = 36000000000;
 
 FILETIME Moved(const FILETIME &time, int64_t ticks) {
-    const uint64_t value = static_cast<uint64_t>(Ticks(time) + ticks);
-    return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+    return FromTicks(Ticks(time) + ticks);
 }
 
 // A tree of items with times of their own, in winter and in summer, to the 100 ns; the pickers
 // choose the write and access stamps (Wine keeps no creation time of its own).
-class RuleApplyTest : public ::testing::Test {
+class RuleApplyTest : public JobFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(RunsInWarsawTime());
-        ResetJob();
-        undoHistory.Clear();
-        jobContext.dialog = dialog.Window();
+        JobFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         const SYSTEMTIME any = MakeLocalTime(2020, 6, 7, 8, 9, 10);
         SetTimes(nullptr, &any, &any);
         const struct {
@@ -63,30 +61,12 @@ class RuleApplyTest : public ::testing::Test {
         SetTarget(dir.Path(), L"*.txt");
         jobContext.includeSubfolders = 1;
     }
-    void TearDown() override {
-        EndJobAndWait();
-        undoHistory.Clear();
-        previewList.Clear();
-        ResetJob();
-    }
-    void Run(int32_t mode) {
-        jobContext.applyMode = mode;
-        StartJobThread();
-        ASSERT_TRUE(WaitForControllers());
-    }
-    ItemTimes Now(const std::wstring &name) {
-        ItemTimes times = {};
-        ReadTimes(dir / name, &times);
-        return times;
-    }
     bool AsBefore(const std::wstring &name) {
         const ItemTimes now = Now(name);
         return SameTime(now.written, before[name].written) &&
                SameTime(now.accessed, before[name].accessed);
     }
     std::map<std::wstring, ItemTimes> before;
-    TempDir dir;
-    TestDialog dialog;
 };
 
 TEST_F(RuleApplyTest, AShiftMovesEveryItemByTheSameElapsedTimeInWinterAndSummerAndUndoPutsItBack) {

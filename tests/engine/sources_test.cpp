@@ -30,38 +30,20 @@ constexpr int64_t Second = 10000000;
 
 const FILETIME Old = MakeFileTime(2001, 2, 3, 4, 5, 6);
 
-class SourcesTest : public ::testing::Test {
+class SourcesTest : public JobFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(RunsInWarsawTime());
-        ResetJob();
-        undoHistory.Clear();
-        jobContext.dialog = dialog.Window();
+        JobFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         const SYSTEMTIME any = MakeLocalTime(2020, 6, 7, 8, 9, 10);
         SetTimes(nullptr, &any, nullptr);
         SetTarget(dir.Path(), L"*");
         jobContext.includeSubfolders = 1;
     }
-    void TearDown() override {
-        EndJobAndWait();
-        undoHistory.Clear();
-        previewList.Clear();
-        savedTimes.Clear();
-        ResetJob();
-    }
     void Make(const std::wstring &name, const std::string &content, const FILETIME &written = Old) {
         WriteTextFile(dir / name, content);
         ASSERT_TRUE(WriteTimes(dir / name, nullptr, &Old, &written));
-    }
-    void Run(int32_t mode) {
-        jobContext.applyMode = mode;
-        StartJobThread();
-        ASSERT_TRUE(WaitForControllers());
-    }
-    ItemTimes Now(const std::wstring &name) {
-        ItemTimes times = {};
-        ReadTimes(dir / name, &times);
-        return times;
     }
     // The preview's row of an item, by its path below the target.
     const PreviewRow *Row(const std::wstring &path) {
@@ -70,8 +52,6 @@ class SourcesTest : public ::testing::Test {
                 return &previewList.Row(i);
         return nullptr;
     }
-    TempDir dir;
-    TestDialog dialog;
 };
 
 std::string Xmp(const char *property) {
